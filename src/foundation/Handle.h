@@ -1,0 +1,82 @@
+#pragma once
+// One small owner for every kernel, registry, find and GDI handle. A handle is
+// valid when it is neither null nor INVALID_HANDLE_VALUE; the owner closes it
+// exactly once and Detach() hands ownership on.
+
+#include <windows.h>
+
+
+template <typename T, typename Traits>
+class CUniqueHandle {
+public:
+    CUniqueHandle() noexcept = default;
+    explicit CUniqueHandle(T h) noexcept : m_h(h) {}
+    ~CUniqueHandle() { Reset(); }
+    CUniqueHandle(const CUniqueHandle&) = delete;
+    CUniqueHandle& operator=(const CUniqueHandle&) = delete;
+    CUniqueHandle(CUniqueHandle&& o) noexcept : m_h(o.Detach()) {}
+    CUniqueHandle& operator=(CUniqueHandle&& o) noexcept {
+        if (this != &o) Reset(o.Detach());
+        return *this;
+    }
+
+    bool IsValid() const noexcept { return Traits::IsValid(m_h); }
+    explicit operator bool() const noexcept { return IsValid(); }
+    T Get() const noexcept { return m_h; }
+    T Detach() noexcept {
+        T h = m_h;
+        m_h = Traits::Invalid();
+        return h;
+    }
+    void Reset(T h = Traits::Invalid()) noexcept {
+        if (Traits::IsValid(m_h)) Traits::Close(m_h);
+        m_h = h;
+    }
+    // For out-parameters of APIs that return a handle through a pointer.
+    T* Receive() noexcept {
+        Reset();
+        return &m_h;
+    }
+
+private:
+    T m_h = Traits::Invalid();
+};
+
+struct KernelHandleTraits {
+    static HANDLE Invalid() noexcept { return nullptr; }
+    static bool IsValid(HANDLE h) noexcept { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE h) noexcept { ::CloseHandle(h); }
+};
+struct FindHandleTraits {
+    static HANDLE Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static bool IsValid(HANDLE h) noexcept { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE h) noexcept { ::FindClose(h); }
+};
+struct RegKeyTraits {
+    static HKEY Invalid() noexcept { return nullptr; }
+    static bool IsValid(HKEY h) noexcept { return h != nullptr; }
+    static void Close(HKEY h) noexcept { ::RegCloseKey(h); }
+};
+struct MappedViewTraits {
+    static void* Invalid() noexcept { return nullptr; }
+    static bool IsValid(void* p) noexcept { return p != nullptr; }
+    static void Close(void* p) noexcept { ::UnmapViewOfFile(p); }
+};
+struct GdiObjectTraits {
+    static HGDIOBJ Invalid() noexcept { return nullptr; }
+    static bool IsValid(HGDIOBJ h) noexcept { return h != nullptr; }
+    static void Close(HGDIOBJ h) noexcept { ::DeleteObject(h); }
+};
+struct MemDcTraits {
+    static HDC Invalid() noexcept { return nullptr; }
+    static bool IsValid(HDC h) noexcept { return h != nullptr; }
+    static void Close(HDC h) noexcept { ::DeleteDC(h); }
+};
+
+using CHandle = CUniqueHandle<HANDLE, KernelHandleTraits>;
+using CFindHandle = CUniqueHandle<HANDLE, FindHandleTraits>;
+using CRegKey = CUniqueHandle<HKEY, RegKeyTraits>;
+using CMappedView = CUniqueHandle<void*, MappedViewTraits>;
+using CGdiObject = CUniqueHandle<HGDIOBJ, GdiObjectTraits>;
+using CMemDc = CUniqueHandle<HDC, MemDcTraits>;
+

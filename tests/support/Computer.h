@@ -1,0 +1,42 @@
+#pragma once
+// The simulated computer and player every end-to-end test starts from: the
+// program on removable drive E:, the user's special folders emptied and
+// filled per test, the program's data and logs removed.
+
+#include <windows.h>
+#include <string>
+#include <vector>
+
+namespace qctest {
+
+struct Computer {
+    std::wstring playerRoot = L"E:\\";
+    std::wstring program;      // E:\Quavercart.exe
+    std::wstring builtProgram; // the program in the build tree
+    std::wstring myMusic;
+    std::wstring desktop;
+    std::wstring commonDesktop;
+    std::wstring appData;      // the user's roaming application data
+    std::wstring temp;         // with a trailing backslash
+};
+
+// Empties the player, the special folders and the program's data, puts the
+// program on the player and removes the autoplay values; returns the paths.
+Computer ResetComputer();
+
+std::wstring Join(const std::wstring& folder, const std::wstring& name);
+bool MakeDirs(const std::wstring& path);
+bool DeleteTree(const std::wstring& path);     // the folder itself too
+bool EmptyFolder(const std::wstring& path);    // keeps the folder
+bool WriteBytes(const std::wstring& path, const std::string& bytes);
+bool ReadBytes(const std::wstring& path, std::string& bytes);
+bool FileExists(const std::wstring& path);
+std::wstring Utf16LeToWide(const std::string& bytes);
+std::string Narrow(const std::wstring& text);  // UTF-8, for failure messages
+
+// HKCU values: -1 reads as missing.
+void SetUserDword(const wchar_t* key, const wchar_t* name, DWORD value);
+long long GetUserDword(const wchar_t* key, const wchar_t* name);
+void DeleteUserValue(const wchar_t* key, const wchar_t* name);
+
+} // namespace qctest

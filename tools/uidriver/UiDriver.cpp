@@ -1,0 +1,178 @@
+#include "uidriver/UiDriver.h"
+
+namespace uidrv {
+namespace {
+
+bool Matches(HWND w, const WindowQuery& q) {
+    if (q.visibleOnly && !::IsWindowVisible(w)) return false;
+    if (q.processId) {
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(w, &pid);
+        if (pid != q.processId) return false;
+    }
+    if (!q.className.empty() && GetClass(w) != q.className) return false;
+    if (!q.caption.empty() && GetText(w) != q.caption) return false;
+    return true;
+}
+
+struct EnumState {
+    const WindowQuery* query;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectTop(HWND w, LPARAM p) {
+    auto* state = reinterpret_cast<EnumState*>(p);
+    if (Matches(w, *state->query)) state->found.push_back(w);
+    return TRUE;
+}
+
+} // namespace
+
+std::vector<HWND> FindWindows(const WindowQuery& query) {
+    EnumState state{&query, {}};
+    ::EnumWindows(CollectTop, reinterpret_cast<LPARAM>(&state));
+    return state.found;
+}
+
+HWND WaitForWindow(const WindowQuery& query, DWORD timeoutMs) {
+    DWORD start = ::GetTickCount();
+    for (;;) {
+        auto found = FindWindows(query);
+        if (!found.empty()) return found.front();
+        if (::GetTickCount() - start >= timeoutMs) return nullptr;
+        ::Sleep(20);
+    }
+}
+
+bool WaitForNoWindow(const WindowQuery& query, DWORD timeoutMs) {
+    DWORD start = ::GetTickCount();
+    for (;;) {
+        if (FindWindows(query).empty()) return true;
+        if (::GetTickCount() - start >= timeoutMs) return false;
+        ::Sleep(20);
+    }
+}
+
+std::wstring GetText(HWND window) {
+    // WM_GETTEXT by timeout: a hung target must not hang the driver.
+    DWORD_PTR length = 0;
+    if (!::SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) return L"";
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    if (!::SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]),
+                               SMTO_ABORTIFHUNG, 2000, &copied)) {
+        return L"";
+    }
+    text.resize(copied);
+    return text;
+}
+
+std::wstring GetClass(HWND window) {
+    wchar_t name[256] = L"";
+    ::GetClassNameW(window, name, 256);
+    return name;
+}
+
+std::wstring GetControlText(HWND dialog, int controlId) {
+    HWND control = ::GetDlgItem(dialog, controlId);
+    return control ? GetText(control) : L"";
+}
+
+bool IsControlEnabled(HWND dialog, int controlId) {
+    HWND control = ::GetDlgItem(dialog, controlId);
+    return control && ::IsWindowEnabled(control);
+}
+
+bool IsControlVisible(HWND dialog, int controlId) {
+    HWND control = ::GetDlgItem(dialog, controlId);
+    return control && ::IsWindowVisible(control);
+}
+
+HWND WaitForMessageBox(DWORD processId, DWORD timeoutMs, const std::wstring& caption) {
+    WindowQuery q;
+    q.className = L"#32770";
+    q.caption = caption;
+    q.processId = processId;
+    DWORD start = ::GetTickCount();
+    for (;;) {
+        for (HWND w : FindWindows(q)) {
+            if (::GetDlgItem(w, 0xFFFF)) return w;
+        }
+        if (::GetTickCount() - start >= timeoutMs) return nullptr;
+        ::Sleep(20);
+    }
+}
+
+MessageBoxInfo ReadMessageBox(HWND box) {
+    MessageBoxInfo info;
+    info.window = box;
+    info.caption = GetText(box);
+    info.text = GetControlText(box, 0xFFFF);
+    for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (GetClass(child) != L"Button" || !::IsWindowVisible(child)) continue;
+        info.buttons.push_back({::GetDlgCtrlID(child), GetText(child), ::IsWindowEnabled(child) != FALSE});
+    }
+    return info;
+}
+
+bool ClickButton(HWND dialog, int controlId) {
+    HWND button = ::GetDlgItem(dialog, controlId);
+    if (!button) return false;
+    return ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(controlId, BN_CLICKED),
+                          reinterpret_cast<LPARAM>(button)) != FALSE;
+}
+
+std::wstring StripAccel(const std::wstring& text) {
+    std::wstring out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'&' && i + 1 < text.size()) ++i;
+        out += text[i];
+    }
+    return out;
+}
+
+bool ClickButtonByText(HWND dialog, const std::wstring& text) {
+    for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (GetClass(child) == L"Button" && StripAccel(GetText(child)) == StripAccel(text)) {
+            return ClickButton(dialog, ::GetDlgCtrlID(child));
+        }
+    }
+    return false;
+}
+
+bool Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return ::PostMessageW(window, message, wParam, lParam) != FALSE;
+}
+
+Process::~Process() {
+    if (m_pi.hProcess) ::CloseHandle(m_pi.hProcess);
+    if (m_pi.hThread) ::CloseHandle(m_pi.hThread);
+}
+
+bool Process::Start(const std::wstring& exePath, const std::wstring& args, const std::wstring& workDir) {
+    std::wstring commandLine = L"\"" + exePath + L"\"";
+    if (!args.empty()) commandLine += L" " + args;
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    return ::CreateProcessW(exePath.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                            workDir.empty() ? nullptr : workDir.c_str(), &si, &m_pi) != FALSE;
+}
+
+bool Process::WaitExit(DWORD timeoutMs) {
+    return m_pi.hProcess && ::WaitForSingleObject(m_pi.hProcess, timeoutMs) == WAIT_OBJECT_0;
+}
+
+DWORD Process::ExitCode() const {
+    DWORD code = STILL_ACTIVE;
+    if (m_pi.hProcess) ::GetExitCodeProcess(m_pi.hProcess, &code);
+    return code;
+}
+
+void Process::Kill() {
+    if (m_pi.hProcess && ExitCode() == STILL_ACTIVE) {
+        ::TerminateProcess(m_pi.hProcess, 99);
+        ::WaitForSingleObject(m_pi.hProcess, 5000);
+    }
+}
+
+} // namespace uidrv

@@ -1,0 +1,72 @@
+#pragma once
+// Drives the program's real windows from another process: finds top-level
+// windows, reads message boxes and controls, presses buttons, posts messages.
+// Every wait is bounded.
+
+#include <windows.h>
+#include <string>
+#include <vector>
+
+namespace uidrv {
+
+struct WindowQuery {
+    std::wstring className;  // empty: any class
+    std::wstring caption;    // empty: any caption
+    DWORD processId = 0;     // 0: any process
+    bool visibleOnly = true;
+};
+
+struct ButtonInfo {
+    int id;
+    std::wstring text;
+    bool enabled;
+};
+
+struct MessageBoxInfo {
+    HWND window = nullptr;
+    std::wstring caption;
+    std::wstring text;
+    std::vector<ButtonInfo> buttons;
+};
+
+std::vector<HWND> FindWindows(const WindowQuery& query);
+HWND WaitForWindow(const WindowQuery& query, DWORD timeoutMs);
+// Waits until no window matches; true when that happened in time.
+bool WaitForNoWindow(const WindowQuery& query, DWORD timeoutMs);
+
+std::wstring GetText(HWND window);
+std::wstring GetClass(HWND window);
+std::wstring GetControlText(HWND dialog, int controlId);
+bool IsControlEnabled(HWND dialog, int controlId);
+bool IsControlVisible(HWND dialog, int controlId);
+
+// A message box is a dialog (#32770) whose text is the static control 0xFFFF.
+HWND WaitForMessageBox(DWORD processId, DWORD timeoutMs, const std::wstring& caption = L"");
+MessageBoxInfo ReadMessageBox(HWND box);
+
+// Presses a dialog button the way a click does: WM_COMMAND with BN_CLICKED.
+bool ClickButton(HWND dialog, int controlId);
+bool ClickButtonByText(HWND dialog, const std::wstring& text);  // '&' ignored
+bool Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+std::wstring StripAccel(const std::wstring& text);
+
+// A started program with a bounded wait for its end.
+class Process {
+public:
+    Process() = default;
+    ~Process();
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    bool Start(const std::wstring& exePath, const std::wstring& args = L"", const std::wstring& workDir = L"");
+    bool WaitExit(DWORD timeoutMs);
+    DWORD ExitCode() const;
+    DWORD Id() const { return m_pi.dwProcessId; }
+    HANDLE Handle() const { return m_pi.hProcess; }
+    void Kill();
+
+private:
+    PROCESS_INFORMATION m_pi = {};
+};
+
+} // namespace uidrv
