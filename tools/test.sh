@@ -9,6 +9,7 @@ cd "$top"
 # shellcheck source=wine-env.sh
 . "$top/tools/wine-env.sh"
 trap qc_wine_stop EXIT
-qc_wine_start "$top/build/x86_64"
-cd build/x86_64
+build=$top/${QC_BUILD_ROOT:-build}/x86_64
+qc_wine_start "$build"
+cd "$build"
 ctest --output-on-failure -j "$(nproc)" "$@"

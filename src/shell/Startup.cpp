@@ -4,7 +4,7 @@
 #include "foundation/MiniLog.h"
 #include "foundation/SysQuery.h"
 #include "shell/AppRun.h"
-#include "shell/Application.h"
+#include "foundation/Application.h"
 #include "resource.h"
 
 #include <shlwapi.h>

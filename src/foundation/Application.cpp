@@ -1,4 +1,4 @@
-#include "shell/Application.h"
+#include "foundation/Application.h"
 
 HINSTANCE CApplication::s_instance = nullptr;
 HINSTANCE CApplication::s_previous = nullptr;
