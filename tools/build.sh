@@ -6,12 +6,21 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 jobs=$(nproc)
-for arch in x86_64 i686; do
+# QC_TARGETS="a b" builds only those targets of the x86_64 tree, for work on one
+# part while another part of the tree is being written.
+arches="x86_64 i686"
+[ -n "${QC_TARGETS:-}" ] && arches=x86_64
+for arch in $arches; do
   dir=${QC_BUILD_ROOT:-build}/$arch
   tests=ON; [ "$arch" = i686 ] && tests=OFF
   if [ ! -f "$dir/build.ninja" ]; then
     cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" \
       -DQC_WERROR=ON -DQC_TESTS=$tests -DQC_I686_EXE="$top/${QC_BUILD_ROOT:-build}/i686/Quavercart.exe" >/dev/null
   fi
-  cmake --build "$dir" -j "$jobs" "$@"
+  if [ -n "${QC_TARGETS:-}" ]; then
+    # shellcheck disable=SC2086
+    cmake --build "$dir" -j "$jobs" --target $QC_TARGETS
+  else
+    cmake --build "$dir" -j "$jobs" "$@"
+  fi
 done
