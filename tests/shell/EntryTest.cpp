@@ -186,4 +186,75 @@ TEST_F(EntryTest, AModuleWithTwoDotsLogsUnderItsFirstName) {
     ::DeleteFileW(Join(pc.temp, L"a.log").c_str());
 }
 
+// Wine reports the Windows version named for the program in its AppDefaults,
+// so the OS gate meets real answers of other Windows releases.
+class EntryOnOtherWindowsTest : public EntryTest {
+protected:
+    void TearDown() override { ::RegDeleteTreeW(HKEY_CURRENT_USER, kAppDefaultsKey); }
+
+    void PretendWindows(const wchar_t* version) {
+        HKEY key;
+        ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, kAppDefaultsKey, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                                   nullptr, &key, nullptr));
+        ::RegSetValueExW(key, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
+                         static_cast<DWORD>((wcslen(version) + 1) * sizeof(wchar_t)));
+        ::RegCloseKey(key);
+    }
+
+    static constexpr const wchar_t* kAppDefaultsKey = L"Software\\Wine\\AppDefaults\\Quavercart.exe";
+    static constexpr const wchar_t* kPoliciesKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
+};
+
+TEST_F(EntryOnOtherWindowsTest, RefusedReleasesShowTheUnsupportedOsError) {
+    struct Case {
+        const wchar_t* version;
+        bool bannerLogged;  // the 9x gate comes before the log is opened
+    } cases[] = {{L"winxp", true}, {L"nt40", true}, {L"win98", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Narrow(c.version));
+        ::DeleteFileW(Join(pc.temp, L"Quavercart.log").c_str());
+        PretendWindows(c.version);
+        SetUserDword(kAutoplayKey, L"DisableAutoplay", 1);
+        uidrv::Process p;
+        ASSERT_TRUE(p.Start(pc.program));
+        Answer(p, L"Error", L"Cannot launch due to unsupported OS.", IDOK);
+        ExpectExitZero(p);
+        EXPECT_EQ(c.bannerLogged, Log(L"Quavercart.log").find(L"START APPLICATION") != std::wstring::npos);
+    }
+}
+
+TEST_F(EntryOnOtherWindowsTest, Windows2000WithServicePack4AsksNothing) {
+    PretendWindows(L"win2k");
+    SetUserDword(kAutoplayKey, L"DisableAutoplay", 1);
+    SetUserDword(kPoliciesKey, L"NoDriveTypeAutoRun", 0xFF);
+    uidrv::Process p;
+    ASSERT_TRUE(p.Start(pc.program));
+    ExpectQuietExit(p);
+    EXPECT_EQ(0xFF, GetUserDword(kPoliciesKey, L"NoDriveTypeAutoRun"));
+}
+
+TEST_F(EntryOnOtherWindowsTest, XpServicePack2OffersRemovableAutorunAndMasksTheValue) {
+    PretendWindows(L"winxp64");  // 5.2 with Service Pack 2: the XP family's second service pack
+    struct Case {
+        long long before;  // -1: missing
+        int answer;        // 0: no question expected
+        long long after;
+    } cases[] = {
+        {0xFF, IDYES, 0xFB}, {0x1FF, IDYES, 0xFB}, {0xFF, IDNO, 0xFF}, {0x91, 0, 0x91}, {-1, 0, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.before);
+        if (c.before < 0) {
+            DeleteUserValue(kPoliciesKey, L"NoDriveTypeAutoRun");
+        } else {
+            SetUserDword(kPoliciesKey, L"NoDriveTypeAutoRun", static_cast<DWORD>(c.before));
+        }
+        uidrv::Process p;
+        ASSERT_TRUE(p.Start(pc.program));
+        if (c.answer) Answer(p, L"Startup Setting", kAutoplayQuestion, c.answer);
+        ExpectQuietExit(p);
+        EXPECT_EQ(c.after, GetUserDword(kPoliciesKey, L"NoDriveTypeAutoRun"));
+    }
+}
+
 } // namespace

@@ -114,12 +114,17 @@ void DeleteUserValue(const wchar_t* key, const wchar_t* name) {
     }
 }
 
-Computer ResetComputer() {
-    Computer c;
-    c.builtProgram = QC_PROGRAM_PATH;
-    for (wchar_t& ch : c.builtProgram) {
+std::wstring BuiltProgramPath() {
+    std::wstring path = QC_PROGRAM_PATH;
+    for (wchar_t& ch : path) {
         if (ch == L'/') ch = L'\\';
     }
+    return path;
+}
+
+Computer ResetComputer() {
+    Computer c;
+    c.builtProgram = BuiltProgramPath();
     c.program = Join(c.playerRoot, L"Quavercart.exe");
     c.myMusic = FolderPath(CSIDL_MYMUSIC);
     c.desktop = FolderPath(CSIDL_DESKTOPDIRECTORY);

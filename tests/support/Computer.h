@@ -20,6 +20,9 @@ struct Computer {
     std::wstring temp;         // with a trailing backslash
 };
 
+// The program as built, in the build tree.
+std::wstring BuiltProgramPath();
+
 // Empties the player, the special folders and the program's data, puts the
 // program on the player and removes the autoplay values; returns the paths.
 Computer ResetComputer();
