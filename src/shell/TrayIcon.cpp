@@ -1,0 +1,42 @@
+#include "shell/TrayIcon.h"
+
+CTrayIcon::CTrayIcon(HWND window) {
+    ZeroMemory(&m_data, sizeof m_data);
+    m_data.cbSize = NOTIFYICONDATAW_V1_SIZE;
+    m_data.hWnd = window;
+    m_data.uID = kIconId;
+}
+
+void CTrayIcon::Add(UINT callbackMessage, HICON icon, const wchar_t* tip) {
+    if (!m_data.hWnd) return;
+    m_data.uCallbackMessage = callbackMessage;
+    m_data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    m_data.hIcon = icon;
+    ::lstrcpynW(m_data.szTip, tip ? tip : L"", static_cast<int>(kTipChars));
+    ::Shell_NotifyIconW(NIM_ADD, &m_data);
+}
+
+void CTrayIcon::Remove() {
+    if (!m_data.hWnd) return;
+    m_data.uFlags = 0;
+    ::Shell_NotifyIconW(NIM_DELETE, &m_data);
+}
+
+void MakeTrayTip(const wchar_t* deviceRoot, wchar_t (&tip)[CTrayIcon::kTipChars]) {
+    wchar_t drive[3] = L"";
+    if (deviceRoot) ::lstrcpynW(drive, deviceRoot, 3);
+    ::CharUpperW(drive);
+    ::wsprintfW(tip, L"Quavercart(%s)", drive);
+}
+
+void ForceForeground(HWND window) {
+    DWORD foregroundThread = ::GetWindowThreadProcessId(::GetForegroundWindow(), nullptr);
+    DWORD windowThread = ::GetWindowThreadProcessId(window, nullptr);
+    ::AttachThreadInput(windowThread, foregroundThread, TRUE);
+    DWORD savedTimeout = 0;
+    ::SystemParametersInfoW(SPI_GETFOREGROUNDLOCKTIMEOUT, 0, &savedTimeout, 0);
+    ::SystemParametersInfoW(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, nullptr, 0);
+    ::SetForegroundWindow(window);
+    ::SystemParametersInfoW(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, reinterpret_cast<void*>(static_cast<ULONG_PTR>(savedTimeout)), 0);
+    ::AttachThreadInput(windowThread, foregroundThread, FALSE);
+}
