@@ -5,7 +5,10 @@
 #define IDS_AUTOPLAY_QUESTION 131
 #define IDS_UNSUPPORTED_OS 145
 #define IDS_ALREADY_RUNNING 151
+#define IDS_READ_FAILED 143
+#define IDS_CREATE_FAILED 144
 #define IDS_ERROR_CAPTION 152
+#define IDS_MY_MUSIC 174
 #define IDS_STARTUP_SETTING 154
 
 // Main status window, notification-area icon and its menu.

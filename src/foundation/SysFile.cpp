@@ -1,0 +1,401 @@
+#include "foundation/SysFile.h"
+
+#include "foundation/MiniLog.h"
+
+#include <shlobj.h>
+#include <shlwapi.h>
+#include <cstring>
+
+namespace {
+
+constexpr size_t kPathLimit = MAX_PATH;  // 260 characters; buffers hold one more
+constexpr DWORD kReadBlock = 65536;
+
+bool IsAsciiLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
+
+bool IsCreatingDisposition(DWORD disposition) {
+    return disposition == CREATE_NEW || disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS;
+}
+
+} // namespace
+
+CSysFile::~CSysFile() = default;
+
+bool CSysFile::IsInitialized() const { return !m_path.empty() && IsAsciiLetter(m_path[0]); }
+
+wchar_t CSysFile::GetDriveLetter() const {
+    if (m_path.empty()) return 0;
+    wchar_t c = m_path[0];
+    return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+}
+
+HRESULT CSysFile::SetPath(const wchar_t* path) {
+    m_path = path ? path : L"";
+    return S_OK;
+}
+
+HRESULT CSysFile::Open(DWORD desiredAccess, DWORD disposition) {
+    if (!IsInitialized()) {
+        CMiniLog(-1).Write(L"[Open] E_ESYS_NOTINITIALIZED %s", m_path.c_str());
+        return E_FAIL;
+    }
+    if (m_path.size() > kPathLimit) {
+        CMiniLog(-1).Write(L"[Open] E_ESYS_ILLEGALFILEPATH %s", m_path.c_str());
+        return E_FAIL;
+    }
+    if (IsCreatingDisposition(disposition)) {
+        wchar_t folder[MAX_PATH + 1];
+        ::lstrcpynW(folder, m_path.c_str(), MAX_PATH + 1);
+        if (!::PathRemoveFileSpecW(folder)) {
+            CMiniLog(-1).Write(L"[Open] E_ESYS_ILLEGALFILEPATH %s", m_path.c_str());
+            return E_FAIL;
+        }
+        if (!::PathIsDirectoryW(folder)) {
+            ::PathAddBackslashW(folder);
+            if (::SHCreateDirectoryExW(nullptr, folder, nullptr) != 0) {
+                CMiniLog(-1).Write(L"[Open] E_ESYS_MEDIUMNOTREADY %08x %s", ::GetLastError(), m_path.c_str());
+                return E_FAIL;
+            }
+        }
+    }
+    HANDLE h = ::CreateFileW(m_path.c_str(), desiredAccess, FILE_SHARE_READ, nullptr, disposition,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        CMiniLog(-1).Write(L"[Open] E_ESYS_MEDIUMNOTREADY %08x %s", ::GetLastError(), m_path.c_str());
+        return E_FAIL;
+    }
+    m_ahead.clear();
+    m_aheadPos = 0;
+    m_handle.Reset(h);
+    return S_OK;
+}
+
+HRESULT CSysFile::Close() {
+    m_ahead.clear();
+    m_aheadPos = 0;
+    m_handle.Reset();
+    return S_OK;
+}
+
+void CSysFile::DropReadAhead() {
+    if (m_aheadPos < m_ahead.size()) {
+        LARGE_INTEGER back;
+        back.QuadPart = -static_cast<LONGLONG>(m_ahead.size() - m_aheadPos);
+        ::SetFilePointerEx(m_handle.Get(), back, nullptr, FILE_CURRENT);
+    }
+    m_ahead.clear();
+    m_aheadPos = 0;
+}
+
+HRESULT CSysFile::Write(DWORD count, const void* data, DWORD& written) {
+    if (count == 0) {
+        written = 0;
+        return S_OK;
+    }
+    if (!data) {
+        CMiniLog(-1).Write(L"[Write] E_INVALIDARG %s", m_path.c_str());
+        return E_INVALIDARG;
+    }
+    DropReadAhead();
+    DWORD n = 0;
+    if (!::WriteFile(m_handle.Get(), data, count, &n, nullptr)) {
+        DWORD err = ::GetLastError();
+        written = n;
+        CMiniLog(-1).Write(L"[Write] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
+        return E_FAIL;
+    }
+    written = n;
+    return S_OK;
+}
+
+HRESULT CSysFile::Read(DWORD count, DWORD& read, void* buffer) {
+    if (count == 0) {
+        read = 0;
+        return S_OK;
+    }
+    if (!buffer) {
+        CMiniLog(-1).Write(L"[Read] E_INVALIDARG %s", m_path.c_str());
+        return E_INVALIDARG;
+    }
+    DropReadAhead();
+    DWORD n = 0;
+    if (!::ReadFile(m_handle.Get(), buffer, count, &n, nullptr)) {
+        DWORD err = ::GetLastError();
+        read = n;
+        CMiniLog(-1).Write(L"[Read] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
+        return E_FAIL;
+    }
+    read = n;
+    return S_OK;
+}
+
+HRESULT CSysFile::ReadBuffered(DWORD count, DWORD& read, void* buffer) {
+    if (count == 0 || !buffer) return Read(count, read, buffer);
+    BYTE* out = static_cast<BYTE*>(buffer);
+    DWORD done = 0;
+    while (done < count) {
+        if (m_aheadPos == m_ahead.size()) {
+            m_ahead.resize(kReadBlock);
+            m_aheadPos = 0;
+            DWORD got = 0;
+            if (!::ReadFile(m_handle.Get(), m_ahead.data(), kReadBlock, &got, nullptr)) {
+                DWORD err = ::GetLastError();
+                m_ahead.clear();
+                read = done;
+                CMiniLog(-1).Write(L"[Read] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
+                return E_FAIL;
+            }
+            m_ahead.resize(got);
+            if (got == 0) break;
+        }
+        size_t n = m_ahead.size() - m_aheadPos;
+        if (n > count - done) n = count - done;
+        std::memcpy(out + done, m_ahead.data() + m_aheadPos, n);
+        m_aheadPos += n;
+        done += static_cast<DWORD>(n);
+    }
+    read = done;
+    return S_OK;
+}
+
+HRESULT CSysFile::SetPointer(LONG distance, DWORD method) {
+    DropReadAhead();
+    if (::SetFilePointer(m_handle.Get(), distance, nullptr, method) == INVALID_SET_FILE_POINTER) {
+        CMiniLog(-1).Write(L"[SetPointer] E_ESYS_MEDIUMNOTREADY %08x %s", ::GetLastError(), m_path.c_str());
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
+HRESULT CSysFile::GetPointer(DWORD& position) {
+    DropReadAhead();
+    DWORD at = ::SetFilePointer(m_handle.Get(), 0, nullptr, FILE_CURRENT);
+    if (at == INVALID_SET_FILE_POINTER) {
+        CMiniLog(-1).Write(L"[GetPointer] E_ESYS_MEDIUMNOTREADY %08x %s", ::GetLastError(), m_path.c_str());
+        return E_FAIL;
+    }
+    position = at;
+    return S_OK;
+}
+
+HRESULT CSysFile::SetEnd() {
+    DropReadAhead();
+    if (!::SetEndOfFile(m_handle.Get())) {
+        CMiniLog(-1).Write(L"[SetEnd] E_ESYS_MEDIUMNOTREADY %08x %s", ::GetLastError(), m_path.c_str());
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
+HRESULT CSysFile::FlushBuffers() {
+    if (!::FlushFileBuffers(m_handle.Get())) {
+        CMiniLog(-1).Write(L"[FlushBuffers] E_ESYS_MEDIUMNOTREADY %08x %s", ::GetLastError(), m_path.c_str());
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
+HRESULT CSysFile::Delete() {
+    if (IsOpen()) {
+        CMiniLog(-1).Write(L"[Delete] E_ESYS_ILLEGALSEQUENCE %s", m_path.c_str());
+        return E_FAIL;
+    }
+    SetAttributes(FILE_ATTRIBUTE_NORMAL);
+    return ::DeleteFileW(m_path.c_str()) ? S_OK : E_FAIL;
+}
+
+HRESULT CSysFile::Exists() const {
+    WIN32_FIND_DATAW data;
+    CFindHandle find(::FindFirstFileW(m_path.c_str(), &data));
+    return find ? S_OK : S_FALSE;
+}
+
+HRESULT CSysFile::SetAttributes(DWORD attributes) {
+    if (IsOpen()) {
+        CMiniLog(-1).Write(L"[SetAttributes] E_ESYS_ILLEGALSEQUENCE %s", m_path.c_str());
+        return E_FAIL;
+    }
+    return ::SetFileAttributesW(m_path.c_str(), attributes) ? S_OK : E_FAIL;
+}
+
+HRESULT CSysFile::GetAttributes(DWORD& attributes) const {
+    attributes = ::GetFileAttributesW(m_path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        CMiniLog(-1).Write(L"[GetAttributes] E_ESYS_MEDIUMNOTREADY %08x %s", ::GetLastError(), m_path.c_str());
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
+HRESULT CSysFile::Copy(const wchar_t* destination) {
+    if (IsOpen()) {
+        CMiniLog(-1).Write(L"[Copy] E_ESYS_ILLEGALSEQUENCE %s", m_path.c_str());
+        return E_FAIL;
+    }
+    ::SetFileAttributesW(destination, FILE_ATTRIBUTE_NORMAL);
+    if (!::CopyFileW(m_path.c_str(), destination, FALSE)) {
+        CMiniLog(-1).Write(L"[Copy] E_ESYS_MEDIUMNOTREADY %08x %s", ::GetLastError(), m_path.c_str());
+        return E_FAIL;
+    }
+    HRESULT hr = Open(GENERIC_READ, OPEN_EXISTING);
+    if (FAILED(hr)) return hr;
+    FILETIME created, written;
+    BOOL got = ::GetFileTime(m_handle.Get(), &created, nullptr, &written);
+    DWORD err = ::GetLastError();
+    Close();
+    if (!got) {
+        CMiniLog(-1).Write(L"[Copy] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
+        return E_FAIL;
+    }
+    CHandle target(::CreateFileW(destination, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!target) {
+        CMiniLog(-1).Write(L"[Copy] E_ESYS_MEDIUMNOTREADY %08x %s", ::GetLastError(), destination);
+        return E_FAIL;
+    }
+    if (!::SetFileTime(target.Get(), &created, nullptr, &written)) {
+        DWORD setErr = ::GetLastError();
+        target.Reset();
+        CMiniLog(-1).Write(L"[Copy] E_ESYS_MEDIUMNOTREADY %08x %s", setErr, destination);
+        return E_FAIL;
+    }
+    ::FlushFileBuffers(target.Get());
+    return S_OK;
+}
+
+HRESULT CSysFile::GetSize(ULONGLONG& size) const {
+    WIN32_FIND_DATAW data;
+    CFindHandle find(::FindFirstFileW(m_path.c_str(), &data));
+    if (!find) {
+        CMiniLog(-1).Write(L"[GetSize] ::FindFirstFile faild %08x %s", ::GetLastError(), m_path.c_str());
+        return E_FAIL;
+    }
+    size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) + data.nFileSizeLow;
+    return S_OK;
+}
+
+HRESULT CSysFile::Move(const wchar_t* destination) {
+    if (IsOpen()) {
+        CMiniLog(-1).Write(L"[Move] E_ESYS_ILLEGALSEQUENCE %s", m_path.c_str());
+        return E_FAIL;
+    }
+    // The destination is cleared before the move; when it names the source
+    // itself that would delete the very file being moved.
+    if (destination && ::lstrcmpiW(destination, m_path.c_str()) == 0) return S_OK;
+    HRESULT hr = Open(GENERIC_READ, OPEN_EXISTING);
+    if (FAILED(hr)) return hr;
+    FILETIME created, written;
+    BOOL got = ::GetFileTime(m_handle.Get(), &created, nullptr, &written);
+    DWORD err = ::GetLastError();
+    Close();
+    if (!got) {
+        CMiniLog(-1).Write(L"[Move] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
+        return E_FAIL;
+    }
+    {
+        CSysFile target;
+        target.SetPath(destination);
+        target.Delete();
+    }
+    if (!::MoveFileW(m_path.c_str(), destination)) {
+        CMiniLog(-1).Write(L"[Move] E_ESYS_MEDIUMNOTREADY %08x %s %s", ::GetLastError(), m_path.c_str(),
+                           destination);
+        return E_FAIL;
+    }
+    SetPath(destination);
+    hr = Open(GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
+    if (FAILED(hr)) return hr;
+    BOOL set = ::SetFileTime(m_handle.Get(), &created, nullptr, &written);
+    err = ::GetLastError();
+    FlushBuffers();
+    Close();
+    if (!set) {
+        CMiniLog(-1).Write(L"[Move] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
+HRESULT CSysFile::GetFileName(std::wstring& name) const {
+    name = ::PathFindFileNameW(m_path.c_str());
+    return S_OK;
+}
+
+HRESULT CSysFile::GetPath(std::wstring& path) const {
+    path = m_path;
+    return S_OK;
+}
+
+HRESULT CSysFile::GetCreationTime(FILETIME& time) {
+    if (!::GetFileTime(m_handle.Get(), &time, nullptr, nullptr)) {
+        CMiniLog(-1).Write(L"[GetCreationTime] E_ESYS_MEDIUMNOTREADY %08x %s", ::GetLastError(), m_path.c_str());
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
+HRESULT CSysFile::SetCreationTime(FILETIME time) {
+    if (!::SetFileTime(m_handle.Get(), &time, nullptr, nullptr)) {
+        CMiniLog(-1).Write(L"[SetCreationTime] E_ESYS_MEDIUMNOTREADY %08x %s", ::GetLastError(), m_path.c_str());
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
+HRESULT CSysFile::GetLastWriteTime(FILETIME& time) {
+    if (!::GetFileTime(m_handle.Get(), nullptr, nullptr, &time)) {
+        CMiniLog(-1).Write(L"[GetLastWriteTime] E_ESYS_MEDIUMNOTREADY %08x %s", ::GetLastError(), m_path.c_str());
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
+HRESULT CSysFile::SetLastWriteTime(FILETIME time) {
+    if (!::SetFileTime(m_handle.Get(), nullptr, nullptr, &time)) {
+        CMiniLog(-1).Write(L"[SetLastWriteTime] E_ESYS_MEDIUMNOTREADY %08x %s", ::GetLastError(), m_path.c_str());
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
+bool CSysTextFile::WriteNewLine() {
+    static const BYTE kCrLf[4] = {0x0D, 0x00, 0x0A, 0x00};
+    DWORD written = 0;
+    return Write(4, kCrLf, written) == S_OK && written == 4;
+}
+
+bool CSysTextFile::WriteLine(const wchar_t* text) {
+    size_t length = text ? ::lstrlenW(text) : 0;
+    if (length == 0) return true;
+    DWORD bytes = static_cast<DWORD>(length * sizeof(wchar_t));
+    DWORD written = 0;
+    if (Write(bytes, text, written) != S_OK || written != bytes) return false;
+    return WriteNewLine();
+}
+
+bool CSysTextFile::ReadLine(std::wstring& line) {
+    line.clear();
+    auto next = [this](wchar_t& unit) {
+        DWORD got = 0;
+        return ReadBuffered(2, got, &unit) == S_OK && got == 2;
+    };
+    wchar_t unit;
+    if (!next(unit)) return false;
+    for (;;) {
+        if (unit == L'\r') {
+            wchar_t after;
+            if (!next(after)) {
+                line.push_back(unit);
+                break;
+            }
+            if (after == L'\n') return !line.empty();
+            line.push_back(unit);
+            unit = after;
+            continue;
+        }
+        line.push_back(unit);
+        if (!next(unit)) break;
+    }
+    // The file ended without a line end.
+    return line.size() > 1;
+}

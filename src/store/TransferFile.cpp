@@ -1,0 +1,3 @@
+#include "store/TransferFile.h"
+
+CTransferFile::~CTransferFile() = default;
