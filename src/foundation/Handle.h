@@ -67,6 +67,11 @@ struct GdiObjectTraits {
     static bool IsValid(HGDIOBJ h) noexcept { return h != nullptr; }
     static void Close(HGDIOBJ h) noexcept { ::DeleteObject(h); }
 };
+struct HookTraits {
+    static HHOOK Invalid() noexcept { return nullptr; }
+    static bool IsValid(HHOOK h) noexcept { return h != nullptr; }
+    static void Close(HHOOK h) noexcept { ::UnhookWindowsHookEx(h); }
+};
 struct MemDcTraits {
     static HDC Invalid() noexcept { return nullptr; }
     static bool IsValid(HDC h) noexcept { return h != nullptr; }
@@ -79,4 +84,21 @@ using CRegKey = CUniqueHandle<HKEY, RegKeyTraits>;
 using CMappedView = CUniqueHandle<void*, MappedViewTraits>;
 using CGdiObject = CUniqueHandle<HGDIOBJ, GdiObjectTraits>;
 using CMemDc = CUniqueHandle<HDC, MemDcTraits>;
+using CHook = CUniqueHandle<HHOOK, HookTraits>;
+
+// A window's device context from GetDC, released to the same window.
+class CWindowDc {
+public:
+    explicit CWindowDc(HWND window) noexcept : m_window(window), m_dc(::GetDC(window)) {}
+    ~CWindowDc() {
+        if (m_dc) ::ReleaseDC(m_window, m_dc);
+    }
+    CWindowDc(const CWindowDc&) = delete;
+    CWindowDc& operator=(const CWindowDc&) = delete;
+    HDC Get() const noexcept { return m_dc; }
+
+private:
+    HWND m_window;
+    HDC m_dc;
+};
 
