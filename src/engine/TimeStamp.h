@@ -1,0 +1,12 @@
+#pragma once
+// The 14-digit local time stamp that orders candidates and identifies history
+// entries: "%04d%02d%02d%02d%02d%02d" of a file's last write.
+
+#include <windows.h>
+
+constexpr int kTimeStampChars = 14;
+
+// Converts with the offset from UTC that was in force at the time itself, so a
+// file's stamp stays the same across daylight-saving changes. False when the
+// time cannot be converted; the text is then empty.
+bool MakeTimeStampText(const FILETIME& lastWriteUtc, wchar_t (&text)[kTimeStampChars + 1]);

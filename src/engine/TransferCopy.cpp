@@ -1,0 +1,144 @@
+#include "engine/TransferThread.h"
+
+#include "engine/CopyRules.h"
+#include "foundation/MiniLog.h"
+#include "foundation/SysQuery.h"
+#include "resource.h"
+
+#include <memory>
+#include <shlwapi.h>
+
+namespace {
+
+constexpr DWORD kChunkBytes = 65536;
+
+std::wstring LastComponent(const std::wstring& path) { return ::PathFindFileNameW(path.c_str()); }
+
+// Removes the unfinished copy that an interrupted transfer left in a folder.
+void DeleteLeftoverPartial(const wchar_t* partialPath) {
+    CSysFile leftover;
+    leftover.SetPath(partialPath);
+    if (leftover.Exists() == S_OK) leftover.Delete();
+}
+
+} // namespace
+
+bool CTransferThread::WriteData(std::wstring source, std::wstring dest) {
+    CSysFile input;
+    input.SetPath(source.c_str());
+    ULONGLONG size = 0;
+    // A source that vanished between Exists and GetSize is just as missing.
+    if (input.Exists() != S_OK || FAILED(input.GetSize(size))) {
+        PostLogLine(1, IDS_LINE_READ_FAILED, source);
+        ShowMessageBox(IDS_SOURCE_MISSING, LastComponent(source));
+        return false;
+    }
+
+    wchar_t playerRoot[MAX_PATH + 1];
+    if (!GetDeviceRoot(playerRoot)) playerRoot[0] = L'\0';
+    // A player that cannot be asked has no room (GetUsableFreeBytes gives 0).
+    ULONGLONG usable = playerRoot[0] ? GetUsableFreeBytes(playerRoot) : 0;
+    if (usable < size) {
+        ULONGLONG remaining = m_totalBytes > m_transferredBytes ? m_totalBytes - m_transferredBytes : 0;
+        ULONGLONG needed = MegabytesStillNeeded(remaining, usable / 1048576);
+        wchar_t* name = AllocTransferText();
+        if (name) ::lstrcpynW(name, LastComponent(source).c_str(), kTransferTextChars);
+        if (name) {
+            if (!::PostMessageW(m_window, WM_APP_CAPACITY_ERROR, static_cast<WPARAM>(static_cast<DWORD>(needed)),
+                                reinterpret_cast<LPARAM>(name))) {
+                FreeTransferText(name);
+            }
+        }
+        CMiniLog().Write(L"WriteData() : CapError");
+        m_abortFlg = 1;
+        return false;
+    }
+
+    if (FAILED(input.Open(GENERIC_READ, OPEN_EXISTING))) {
+        PostLogLine(1, IDS_LINE_READ_FAILED, source);
+        ShowMessageBox(IDS_SOURCE_IN_USE, LastComponent(source));
+        return false;
+    }
+    return CopyToDestination(input, source, size, dest);
+}
+
+bool CTransferThread::CopyToDestination(CSysFile& input, const std::wstring& source, ULONGLONG size,
+                                        const std::wstring& dest) {
+    auto failCreate = [&](UINT line) {
+        input.Close();
+        PostLogLine(1, line, source);
+        ShowMessageBox(IDS_DEST_UNWRITABLE, LastComponent(dest));
+        return false;
+    };
+    // The data goes to a partial name first and gets the real name only once
+    // it is complete, so a player pulled out mid-copy never keeps a truncated
+    // song under the name of a good one.
+    wchar_t partial[MAX_PATH + 1];
+    if (dest.size() > MAX_PATH || !MakePartialCopyPath(dest.c_str(), partial)) {
+        CMiniLog().Write(L"WriteData() : illegal destination %s", dest.c_str());
+        return failCreate(IDS_LINE_CREATE_FAILED);
+    }
+    DeleteLeftoverPartial(partial);
+    CSysFile output;
+    output.SetPath(partial);
+    if (FAILED(output.Open(GENERIC_WRITE, CREATE_NEW))) {
+        return failCreate(m_folderErrFlg ? IDS_LINE_FOLDER_FAILED : IDS_LINE_CREATE_FAILED);
+    }
+
+    std::unique_ptr<BYTE[]> buffer(new BYTE[kChunkBytes]);
+    // Reserving the full length up front keeps the file in one piece; the
+    // results do not matter (from 2 GiB on the distance does not fit).
+    output.SetPointer(static_cast<LONG>(static_cast<DWORD>(size)), FILE_BEGIN);
+    output.SetEnd();
+    output.SetPointer(0, FILE_BEGIN);
+
+    auto fail = [&](UINT line, UINT box, const std::wstring& boxName) {
+        input.Close();
+        output.Close();
+        output.Delete();
+        PostLogLine(1, line, source);
+        ShowMessageBox(box, boxName);
+        return false;
+    };
+    ULONGLONG copied = 0;
+    while (copied < size) {
+        if (IsStopRequested()) {
+            input.Close();
+            output.SetPointer(0, FILE_BEGIN);
+            output.SetEnd();
+            output.Close();
+            output.Delete();
+            return false;
+        }
+        DWORD read = 0;
+        if (FAILED(input.Read(kChunkBytes, read, buffer.get()))) {
+            return fail(IDS_LINE_READ_FAILED, IDS_SOURCE_IN_USE, LastComponent(source));
+        }
+        if (read == 0) {
+            // The source shrank since the search; waiting for more would never end.
+            CMiniLog().Write(L"WriteData() : source ended early %s", source.c_str());
+            return fail(IDS_LINE_READ_FAILED, IDS_SOURCE_IN_USE, LastComponent(source));
+        }
+        DWORD written = 0;
+        HRESULT wrote = output.Write(read, buffer.get(), written);
+        m_transferredBytes += written;
+        copied += written;
+        // A short write (a full or vanished medium) would leave a hole in the copy.
+        if (FAILED(wrote) || written != read) {
+            if (SUCCEEDED(wrote)) CMiniLog().Write(L"WriteData() : short write %s", partial);
+            return fail(IDS_LINE_CREATE_FAILED, IDS_DEST_UNWRITABLE, LastComponent(dest));
+        }
+        PostProgress();
+    }
+    input.Close();
+    output.Close();
+    // MoveFileW refuses an existing name, as the creation of the file itself would.
+    if (!::MoveFileW(partial, dest.c_str())) {
+        CMiniLog().Write(L"WriteData() : MoveFile %08x %s", ::GetLastError(), dest.c_str());
+        output.Delete();
+        PostLogLine(1, IDS_LINE_CREATE_FAILED, source);
+        ShowMessageBox(IDS_DEST_UNWRITABLE, LastComponent(dest));
+        return false;
+    }
+    return true;
+}
