@@ -396,6 +396,8 @@ bool CSysTextFile::ReadLine(std::wstring& line) {
         line.push_back(unit);
         if (!next(unit)) break;
     }
-    // The file ended without a line end.
-    return line.size() > 1;
+    // The file ended without a line end; a lone code unit is no line.
+    if (line.size() > 1) return true;
+    line.clear();
+    return false;
 }
