@@ -1,0 +1,52 @@
+#include "StoreTestSupport.h"
+
+#include "uidriver/UiDriver.h"
+
+#include <atomic>
+#include <thread>
+
+namespace storetest {
+
+std::wstring FreshFolder(const wchar_t* name) {
+    wchar_t temp[MAX_PATH + 1];
+    ::GetTempPathW(MAX_PATH + 1, temp);
+    std::wstring folder = qctest::Join(temp, name);
+    qctest::DeleteTree(folder);
+    qctest::MakeDirs(folder);
+    return folder;
+}
+
+std::string Utf16(const std::wstring& text) {
+    std::string bytes;
+    for (wchar_t c : text) {
+        bytes.push_back(static_cast<char>(c & 0xFF));
+        bytes.push_back(static_cast<char>((c >> 8) & 0xFF));
+    }
+    return bytes;
+}
+
+std::string WithMark(const std::wstring& text) { return std::string("\xFF\xFE", 2) + Utf16(text); }
+
+BoxSeen RunAnsweringMessageBox(const std::function<void()>& call, unsigned waitMs) {
+    BoxSeen seen;
+    std::atomic<bool> done(false);
+    std::thread worker([&] {
+        call();
+        done = true;
+    });
+    HWND box = nullptr;
+    for (DWORD start = ::GetTickCount(); !box && !done && ::GetTickCount() - start < waitMs;) {
+        box = uidrv::WaitForMessageBox(::GetCurrentProcessId(), 50);
+    }
+    if (box) {
+        uidrv::MessageBoxInfo info = uidrv::ReadMessageBox(box);
+        seen.shown = true;
+        seen.caption = info.caption;
+        seen.text = info.text;
+        uidrv::ClickButton(box, IDOK);
+    }
+    worker.join();
+    return seen;
+}
+
+} // namespace storetest
