@@ -23,8 +23,11 @@ void DeleteLeftoverPartial(const wchar_t* partialPath) {
 
 } // namespace
 
+std::unique_ptr<CSysFile> CTransferThread::NewFileObject(FileRole) { return std::make_unique<CSysFile>(); }
+
 bool CTransferThread::WriteData(std::wstring source, std::wstring dest) {
-    CSysFile input;
+    std::unique_ptr<CSysFile> inputObject = NewFileObject(FileRole::kSource);
+    CSysFile& input = *inputObject;
     input.SetPath(source.c_str());
     ULONGLONG size = 0;
     // A source that vanished between Exists and GetSize is just as missing.
@@ -44,8 +47,8 @@ bool CTransferThread::WriteData(std::wstring source, std::wstring dest) {
         wchar_t* name = AllocTransferText();
         if (name) ::lstrcpynW(name, LastComponent(source).c_str(), kTransferTextChars);
         if (name) {
-            if (!::PostMessageW(m_window, WM_APP_CAPACITY_ERROR, static_cast<WPARAM>(static_cast<DWORD>(needed)),
-                                reinterpret_cast<LPARAM>(name))) {
+            if (!PostPlain(WM_APP_CAPACITY_ERROR, static_cast<WPARAM>(static_cast<DWORD>(needed)),
+                           reinterpret_cast<LPARAM>(name))) {
                 FreeTransferText(name);
             }
         }
@@ -79,7 +82,8 @@ bool CTransferThread::CopyToDestination(CSysFile& input, const std::wstring& sou
         return failCreate(IDS_LINE_CREATE_FAILED);
     }
     DeleteLeftoverPartial(partial);
-    CSysFile output;
+    std::unique_ptr<CSysFile> outputObject = NewFileObject(FileRole::kDestination);
+    CSysFile& output = *outputObject;
     output.SetPath(partial);
     if (FAILED(output.Open(GENERIC_WRITE, CREATE_NEW))) {
         return failCreate(m_folderErrFlg ? IDS_LINE_FOLDER_FAILED : IDS_LINE_CREATE_FAILED);

@@ -49,6 +49,10 @@ bool IsHiddenOrSystem(DWORD attributes) {
 
 } // namespace
 
+UINT CTransferThread::QueryDriveStrings(wchar_t* buffer) { return GetDriveStrings(buffer); }
+
+UINT CTransferThread::QueryDriveKind(const wchar_t* root) { return GetDriveKind(root); }
+
 bool CTransferThread::SearchFiles() {
     if (IsStopRequested()) return false;
     if (!BuildSearchRoots()) return false;
@@ -74,7 +78,7 @@ bool CTransferThread::BuildSearchRoots() {
     wchar_t playerRoot[MAX_PATH + 1];
     if (settings.GetInt(kSettingsSection, L"AllFolders", 0) != 0) {
         wchar_t drives[256] = L"";
-        UINT length = GetDriveStrings(drives);
+        UINT length = QueryDriveStrings(drives);
         if (length > 255) length = 0;
         PlayerRoot(playerRoot);
         const wchar_t* start = drives;
@@ -90,7 +94,7 @@ bool CTransferThread::BuildSearchRoots() {
         }
         for (auto it = m_searchRoots.begin(); it != m_searchRoots.end();) {
             if (IsStopRequested()) return false;
-            UINT kind = GetDriveKind(it->c_str());
+            UINT kind = QueryDriveKind(it->c_str());
             if (kind > DRIVE_RAMDISK) {
                 m_errorFlg = 1;
                 return false;

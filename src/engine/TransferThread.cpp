@@ -17,6 +17,8 @@ CTransferThread::~CTransferThread() {
 
 void CTransferThread::Shutdown() {
     if (!IsRunning()) return;
+    // The stop first, so the thread that leaves a box wait sees it at once.
+    Stop(kStopNoWait, 0);
     if (m_shutdownEvent) ::SetEvent(m_shutdownEvent.Get());
     // Freeing the records while the thread may still touch them would crash it;
     // every wait of the thread ends at the stop or the shutdown event.
@@ -134,13 +136,14 @@ unsigned CTransferThread::Run(void* owner) {
     return 0;
 }
 
+// A null window would post into this thread's own queue, where nobody reads.
 bool CTransferThread::PostPlain(UINT message, WPARAM wParam, LPARAM lParam) {
-    return ::PostMessageW(m_window, message, wParam, lParam) != FALSE;
+    return m_window && ::PostMessageW(m_window, message, wParam, lParam) != FALSE;
 }
 
 bool CTransferThread::PostText(UINT message, WPARAM wParam, wchar_t* text) {
     if (!text) return false;
-    if (::PostMessageW(m_window, message, wParam, reinterpret_cast<LPARAM>(text))) return true;
+    if (PostPlain(message, wParam, reinterpret_cast<LPARAM>(text))) return true;
     // Nobody will receive the text, so nobody else will free it.
     FreeTransferText(text);
     return false;
@@ -169,8 +172,7 @@ void CTransferThread::PostCurrentFile(int position, int count, const std::wstrin
         wchar_t format[kTransferTextChars];
         LoadResString(IDS_SONG_POSITION, format, kTransferTextChars);
         ::wsprintfW(songs, format, position, count);
-        if (::PostMessageW(m_window, WM_APP_CURRENT_FILE, reinterpret_cast<WPARAM>(songs),
-                           reinterpret_cast<LPARAM>(file))) {
+        if (PostPlain(WM_APP_CURRENT_FILE, reinterpret_cast<WPARAM>(songs), reinterpret_cast<LPARAM>(file))) {
             return;
         }
     }

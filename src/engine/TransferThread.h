@@ -11,6 +11,7 @@
 #include "store/TransferHistory.h"
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,15 @@ public:
     int GetFolderErrFlg() const { return m_folderErrFlg; }
     void SetFolderErrFlg(int flag) { m_folderErrFlg = flag; }
     int GetSuccessCount() const { return m_successCount; }
+
+protected:
+    // The drive queries of the search over all drives, apart so that a test
+    // can stand in for drives the machine does not have.
+    virtual UINT QueryDriveStrings(wchar_t* buffer);
+    virtual UINT QueryDriveKind(const wchar_t* root);
+    // The file objects of one copy; a test can stand in for a failing medium.
+    enum class FileRole { kSource, kDestination };
+    virtual std::unique_ptr<CSysFile> NewFileObject(FileRole role);
 
 private:
     unsigned EndEarly();

@@ -26,6 +26,7 @@ public:
     // The exit code of the last thread once it has ended; STILL_ACTIVE before.
     DWORD GetExitCode() const;
     DWORD GetThreadId() const { return m_threadId; }
+    HANDLE GetThreadHandle() const { return m_thread.Get(); }
 
 protected:
     void* GetOwner() const { return m_owner; }

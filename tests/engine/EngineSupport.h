@@ -1,0 +1,91 @@
+#pragma once
+// What the engine tests share: a window that records every message of a
+// transfer in order, frees every text and answers every box; and a player on
+// E: (the test program runs from there, so E: is the device root) with its
+// identity, settings and history, plus source files on C:.
+
+#include "engine/TransferThread.h"
+#include "foundation/SysQuery.h"
+#include "support/Computer.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace qctest {
+
+struct Posted {
+    UINT message = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+    std::wstring text;   // the text of lParam (or of wParam for CURRENT_FILE)
+    std::wstring text2;  // the path text of CURRENT_FILE
+    DWORD tick = 0;
+};
+
+const char* MessageName(UINT message);
+
+class CRecorder : public CTransferReceiver {
+public:
+    CRecorder();
+    ~CRecorder();
+    CRecorder(const CRecorder&) = delete;
+    CRecorder& operator=(const CRecorder&) = delete;
+
+    HWND GetTransferWindow() const override { return m_window; }
+    HANDLE GetAnswerEvent() const override { return m_answer.Get(); }
+
+    // Called for every message after it has been recorded, before a box is answered.
+    std::function<void(const Posted&)> onMessage;
+    DWORD answerDelayMs = 0;
+    std::vector<Posted> messages;
+    std::vector<DWORD> answeredAt;
+
+    // Handles posted messages for at least the given time.
+    void Pump(DWORD ms);
+    std::vector<UINT> Ids() const;
+    int Count(UINT message) const;
+    // The transfer log as the window would show it: wParam 1 replaces the last line.
+    std::vector<std::wstring> Log() const;
+    std::vector<std::wstring> Boxes() const;
+    std::string Describe() const;  // for failure messages
+
+    // Destroys the window: later posts to its handle fail.
+    void Close();
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void Record(UINT message, WPARAM wParam, LPARAM lParam);
+
+    HWND m_window = nullptr;
+    bool m_closed = false;
+    CHandle m_answer;
+};
+
+// Starts the worker for the recorder and handles its messages until the
+// thread has ended; the worker's exit code, or ~0u when it did not end in time.
+unsigned RunTransfer(CTransferThread& worker, CRecorder& recorder, DWORD timeoutMs = 120000);
+
+// The player: E:\ emptied (but for the running test program), the
+// per-computer folder removed, then identity and default device settings made.
+void ResetPlayer();
+// Source files live below this folder on C:, emptied by ResetSources.
+extern const wchar_t kSourceRoot[];  // C:\qcsrc
+void ResetSources();
+// Settings.ini keys in section "Settings".
+void WriteComputerSetting(const wchar_t* key, const wchar_t* value);
+void WriteDeviceSetting(const wchar_t* section, const wchar_t* key, const wchar_t* value);
+// Lists one folder: SelectedFolders=1, FolderCount=1, Folder1=folder.
+void SearchOnly(const std::wstring& folder);
+std::wstring HistoryPath();
+std::wstring DeviceIniPath();
+std::vector<std::wstring> HistoryLines();
+
+// A file of the given size (filled with a pattern) and last-write time (UTC).
+bool MakeFile(const std::wstring& path, ULONGLONG size, const SYSTEMTIME* lastWriteUtc = nullptr);
+SYSTEMTIME Utc(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second);
+ULONGLONG SizeOf(const std::wstring& path);
+// Names in one folder, without "." and "..".
+std::vector<std::wstring> ListFolder(const std::wstring& folder);
+
+} // namespace qctest
