@@ -70,6 +70,13 @@ TEST(MegabytesStillNeeded, TheWorkedExamplesAndNoWrap) {
     for (const Case& c : cases) EXPECT_EQ(c.expected, MegabytesStillNeeded(c.remaining, c.usableMb)) << c.name;
 }
 
+TEST(UsableFreeBytes, ADriveThatCannotBeAskedHasNoRoom) {
+    SetFreeSpaceMargin(0, 0);
+    EXPECT_EQ(0u, GetUsableFreeBytes(L"Q:\\")) << "no such drive";
+    EXPECT_EQ(0u, GetUsableFreeMegabytes(L"Q:\\"));
+    EXPECT_GT(GetUsableFreeBytes(L"C:\\"), 0u);
+}
+
 TEST(MakePartialCopyPath, SameFolderNoExtensionAndFitsMaxPath) {
     wchar_t partial[MAX_PATH + 1];
     ASSERT_TRUE(MakePartialCopyPath(L"E:\\Music\\Artist\\song.mp3", partial));

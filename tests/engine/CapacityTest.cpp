@@ -1,0 +1,138 @@
+#include "EngineSupport.h"
+#include "engine/CopyRules.h"
+
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <cstdlib>
+
+using namespace qctest;
+
+// The player here is a tmpfs of a fixed size that run-on-player.sh mounts, so
+// every free-space figure is the platform's own answer.
+namespace {
+
+const ULONGLONG MB = 1048576;
+
+ULONGLONG FreeBytes() {
+    ULARGE_INTEGER avail, total, free;
+    if (!::GetDiskFreeSpaceExW(L"E:\\", &avail, &total, &free)) return 0;
+    return free.QuadPart;
+}
+
+class CapacityTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* state = std::getenv("QC_SMALL_PLAYER");
+        if (!state) GTEST_SKIP() << "not started on a small player (run-on-player.sh --tmpfs)";
+        if (std::string(state) == "refused") GTEST_SKIP() << "mounting a tmpfs over the player was refused";
+        ULARGE_INTEGER avail, total, free;
+        ASSERT_TRUE(::GetDiskFreeSpaceExW(L"E:\\", &avail, &total, &free));
+        ASSERT_LE(total.QuadPart, 256 * MB) << "E: is not the small player";
+        ResetPlayer();
+        ResetSources();
+        worker.BindReceiver(&recorder);
+    }
+    // Leaves exactly `usable` bytes above the reserve.
+    void LeaveUsable(ULONGLONG usable) {
+        ULONGLONG free = FreeBytes();
+        ASSERT_GT(free, usable);
+        SetFreeSpaceMargin(0, static_cast<DWORD>(free - usable));
+        ASSERT_EQ(usable, GetUsableFreeBytes(L"E:\\"));
+    }
+    bool Write(const std::wstring& source, const std::wstring& dest) {
+        ::SetEvent(recorder.GetAnswerEvent());
+        bool ok = worker.WriteData(source, dest);
+        ::ResetEvent(recorder.GetAnswerEvent());
+        recorder.Pump(20);
+        return ok;
+    }
+
+    CTransferThread worker;
+    CRecorder recorder;
+};
+
+} // namespace
+
+TEST_F(CapacityTest, AFileAsLargeAsTheUsableSpaceFitsOneByteMoreDoesNot) {
+    const std::wstring src = Join(kSourceRoot, L"fit.mp3");
+    ASSERT_TRUE(MakeFile(src, 3 * MB + 77));
+    ASSERT_TRUE(MakeDirs(L"E:\\Music"));
+    LeaveUsable(3 * MB + 77);
+    worker.SetTotalBytes(3 * MB + 77);
+    EXPECT_TRUE(Write(src, L"E:\\Music\\fit.mp3")) << recorder.Describe();
+    EXPECT_EQ(3 * MB + 77, SizeOf(L"E:\\Music\\fit.mp3"));
+    EXPECT_EQ(0, worker.GetAbortFlg());
+
+    LeaveUsable(3 * MB + 76);
+    recorder.messages.clear();
+    EXPECT_FALSE(Write(src, L"E:\\Music\\fit (02).mp3"));
+    EXPECT_EQ(1, worker.GetAbortFlg());
+    ASSERT_EQ(1u, recorder.messages.size()) << recorder.Describe();
+    EXPECT_EQ(static_cast<UINT>(WM_APP_CAPACITY_ERROR), recorder.messages[0].message);
+    EXPECT_EQ("fit.mp3", Narrow(recorder.messages[0].text));
+    EXPECT_FALSE(FileExists(L"E:\\Music\\fit (02).mp3"));
+}
+
+TEST_F(CapacityTest, MegabytesStillNeededOnTheWorkedExample) {
+    // 30 MB in all, 10 MB done, 5 MB usable, the next file 6 MB.
+    const std::wstring src = Join(kSourceRoot, L"six.mp3");
+    ASSERT_TRUE(MakeFile(src, 6 * MB));
+    struct Case {
+        const char* name;
+        ULONGLONG transferred;
+        WPARAM needed;
+    } cases[] = {
+        {"20 MB remaining", 10 * MB, 15},
+        {"20 MB and 1,024 bytes remaining", 10 * MB - 1024, 16},
+        {"20 MB and 1,000 bytes remaining", 10 * MB - 1000, 15},
+        {"the file grew: less remains than is usable", 29 * MB, 1},
+    };
+    for (const Case& c : cases) {
+        CTransferThread w;
+        CRecorder rec;
+        w.BindReceiver(&rec);
+        w.SetTotalBytes(30 * MB);
+        w.SetTransferredBytes(c.transferred);
+        LeaveUsable(5 * MB);
+        EXPECT_FALSE(w.WriteData(src, L"E:\\Music\\six.mp3")) << c.name;
+        rec.Pump(20);
+        ASSERT_EQ(1u, rec.messages.size()) << c.name << "\n" << rec.Describe();
+        EXPECT_EQ(static_cast<UINT>(WM_APP_CAPACITY_ERROR), rec.messages[0].message) << c.name;
+        EXPECT_EQ(c.needed, rec.messages[0].wParam) << c.name;
+        EXPECT_EQ(1, w.GetAbortFlg()) << c.name;
+    }
+}
+
+TEST_F(CapacityTest, ShortOnTheThirdOfFiveEndsTheTransferThere) {
+    SearchOnly(kSourceRoot);
+    for (int i = 1; i <= 5; ++i) {
+        SYSTEMTIME when = Utc(2007, 1, static_cast<WORD>(i), 12, 0, 0);
+        ASSERT_TRUE(MakeFile(Join(kSourceRoot, L"f" + std::to_wstring(i) + L".mp3"), 4 * MB, &when));
+    }
+    // Ten usable megabytes: two files fit, the third does not.
+    WriteDeviceSetting(L"DiskSpace", L"SizeType", L"0");
+    WriteDeviceSetting(L"DiskSpace", L"Margin", L"1000000000");
+    ULONGLONG free = FreeBytes();
+    WriteDeviceSetting(L"DiskSpace", L"Margin", std::to_wstring(free - 10 * MB).c_str());
+    ASSERT_EQ(free, FreeBytes());
+
+    EXPECT_EQ(1u, RunTransfer(worker, recorder));
+    ASSERT_FALSE(recorder.messages.empty());
+    const Posted& last = recorder.messages.back();
+    EXPECT_EQ(static_cast<UINT>(WM_APP_CAPACITY_ERROR), last.message) << recorder.Describe();
+    EXPECT_EQ("f3.mp3", Narrow(last.text));
+    // 12 MB remain; about 2 MB are usable.
+    EXPECT_GE(last.wParam, 10u);
+    EXPECT_LE(last.wParam, 12u);
+    EXPECT_EQ(1, recorder.Count(WM_APP_CAPACITY_ERROR));
+    EXPECT_EQ(0, recorder.Count(WM_APP_MESSAGE_BOX) + recorder.Count(WM_APP_TRANSFER_COMPLETE) +
+                     recorder.Count(WM_APP_TRANSFER_INTERRUPTED) + recorder.Count(WM_APP_TRANSFER_CANCELED));
+    std::vector<std::wstring> log = recorder.Log();
+    ASSERT_EQ(3u, log.size());
+    EXPECT_EQ(Narrow(L"Transferring " + Join(kSourceRoot, L"f3.mp3") + L" ... "), Narrow(log[2]))
+        << "the pending line is never replaced";
+    EXPECT_EQ(2u, HistoryLines().size());
+    std::vector<std::wstring> copied = ListFolder(L"E:\\Music");
+    std::sort(copied.begin(), copied.end());
+    EXPECT_EQ((std::vector<std::wstring>{L"f1.mp3", L"f2.mp3"}), copied);
+}
