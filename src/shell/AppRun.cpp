@@ -1,5 +1,46 @@
 #include "shell/AppRun.h"
 
-// The status window and the player's preparation hook in here; until they
-// exist a start that passed every check ends quietly.
-int RunStatusDialog() { return 0; }
+#include "foundation/SysFile.h"
+#include "shell/StatusDlg.h"
+#include "store/AppPaths.h"
+
+#include <commctrl.h>
+
+namespace {
+
+// True when the path can be built and nothing is there yet.
+bool IsMissing(bool (*getPath)(std::wstring&)) {
+    std::wstring path;
+    if (!getPath(path)) return false;
+    CSysFile file;
+    file.SetPath(path.c_str());
+    return file.Exists() == S_FALSE;
+}
+
+} // namespace
+
+int InitAppData(int& firstStart) {
+    int first = 0;
+    int firstContact = 0;
+    if (!InitDeviceIdentity(firstContact)) return 0;
+    if (firstContact) first = 1;
+    if (IsMissing(GetSettingsIniPath)) first = 1;
+    if (InitDeviceSettings() == 1) first = 1;
+    if (IsMissing(GetHistoryFilePath)) first = 1;
+    firstStart = first;
+    return 1;
+}
+
+int RunStatusDialog() {
+    int firstStart = 0;
+    if (!InitAppData(firstStart)) return 0;
+    // The status window's progress bar is a common control of version 6.
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    {
+        StatusDlg status;
+        if (firstStart == 1) status.SetFirstStart(1);
+        status.DoModal();
+    }
+    return 0;
+}
