@@ -140,6 +140,28 @@ bool ClickButtonByText(HWND dialog, const std::wstring& text) {
     return false;
 }
 
+bool ChooseTrayMenuItem(HWND owner, UINT callbackMessage, int steps, DWORD timeoutMs) {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(owner, &pid);
+    if (!::PostMessageW(owner, callbackMessage, 0, WM_RBUTTONDOWN)) return false;
+    HWND menu = WaitForWindow({L"#32768", L"", pid, true}, timeoutMs);
+    if (!menu) return false;
+    UINT key = steps > 0 ? VK_DOWN : VK_UP;
+    for (int i = 0; i < (steps > 0 ? steps : -steps); ++i) {
+        ::PostMessageW(menu, WM_KEYDOWN, key, 0);
+        ::PostMessageW(menu, WM_KEYUP, key, 0xC0000000);
+    }
+    ::PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+    ::PostMessageW(menu, WM_KEYUP, VK_RETURN, 0xC0000000);
+    // A greyed item leaves the menu open: close it so the owner is not stuck.
+    if (!WaitForNoWindow({L"#32768", L"", pid, true}, 2000)) {
+        ::PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+        ::PostMessageW(menu, WM_KEYUP, VK_ESCAPE, 0xC0000000);
+        WaitForNoWindow({L"#32768", L"", pid, true}, timeoutMs);
+    }
+    return true;
+}
+
 bool Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return ::PostMessageW(window, message, wParam, lParam) != FALSE;
 }

@@ -51,6 +51,14 @@ bool Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 std::wstring StripAccel(const std::wstring& text);
 
+// Opens the popup menu that `owner` shows for its notification-area icon (by
+// posting the icon's callback message with a right click) and picks an item
+// with the keyboard as a person would: `steps` presses of Down from the top
+// (steps > 0) or of Up from the bottom (steps < 0), then Enter. Menus live in
+// their own process under Wine, so items are not read, only chosen; a greyed
+// item chosen this way does nothing. False when no menu appeared.
+bool ChooseTrayMenuItem(HWND owner, UINT callbackMessage, int steps, DWORD timeoutMs);
+
 // A started program with a bounded wait for its end.
 class Process {
 public:
