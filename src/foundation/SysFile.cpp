@@ -53,7 +53,8 @@ HRESULT CSysFile::Open(DWORD desiredAccess, DWORD disposition) {
         if (!::PathIsDirectoryW(folder)) {
             ::PathAddBackslashW(folder);
             if (::SHCreateDirectoryExW(nullptr, folder, nullptr) != 0) {
-                CMiniLog(-1).Write(L"[Open] E_ESYS_MEDIUMNOTREADY %08x %s", ::GetLastError(), m_path.c_str());
+                DWORD err = ::GetLastError();
+                CMiniLog(-1).Write(L"[Open] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
                 return E_FAIL;
             }
         }
@@ -61,7 +62,8 @@ HRESULT CSysFile::Open(DWORD desiredAccess, DWORD disposition) {
     HANDLE h = ::CreateFileW(m_path.c_str(), desiredAccess, FILE_SHARE_READ, nullptr, disposition,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-        CMiniLog(-1).Write(L"[Open] E_ESYS_MEDIUMNOTREADY %08x %s", ::GetLastError(), m_path.c_str());
+        DWORD err = ::GetLastError();
+        CMiniLog(-1).Write(L"[Open] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
         return E_FAIL;
     }
     m_ahead.clear();
@@ -87,47 +89,33 @@ void CSysFile::DropReadAhead() {
     m_aheadPos = 0;
 }
 
-HRESULT CSysFile::Write(DWORD count, const void* data, DWORD& written) {
+HRESULT CSysFile::Transfer(const wchar_t* operation, DWORD count, void* buffer, DWORD& done, bool write) {
     if (count == 0) {
-        written = 0;
-        return S_OK;
-    }
-    if (!data) {
-        CMiniLog(-1).Write(L"[Write] E_INVALIDARG %s", m_path.c_str());
-        return E_INVALIDARG;
-    }
-    DropReadAhead();
-    DWORD n = 0;
-    if (!::WriteFile(m_handle.Get(), data, count, &n, nullptr)) {
-        DWORD err = ::GetLastError();
-        written = n;
-        CMiniLog(-1).Write(L"[Write] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
-        return E_FAIL;
-    }
-    written = n;
-    return S_OK;
-}
-
-HRESULT CSysFile::Read(DWORD count, DWORD& read, void* buffer) {
-    if (count == 0) {
-        read = 0;
+        done = 0;
         return S_OK;
     }
     if (!buffer) {
-        CMiniLog(-1).Write(L"[Read] E_INVALIDARG %s", m_path.c_str());
+        CMiniLog(-1).Write(L"[%s] E_INVALIDARG %s", operation, m_path.c_str());
         return E_INVALIDARG;
     }
     DropReadAhead();
     DWORD n = 0;
-    if (!::ReadFile(m_handle.Get(), buffer, count, &n, nullptr)) {
+    BOOL ok = write ? ::WriteFile(m_handle.Get(), buffer, count, &n, nullptr)
+                    : ::ReadFile(m_handle.Get(), buffer, count, &n, nullptr);
+    done = n;
+    if (!ok) {
         DWORD err = ::GetLastError();
-        read = n;
-        CMiniLog(-1).Write(L"[Read] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
+        CMiniLog(-1).Write(L"[%s] E_ESYS_MEDIUMNOTREADY %08x %s", operation, err, m_path.c_str());
         return E_FAIL;
     }
-    read = n;
     return S_OK;
 }
+
+HRESULT CSysFile::Write(DWORD count, const void* data, DWORD& written) {
+    return Transfer(L"Write", count, const_cast<void*>(data), written, true);
+}
+
+HRESULT CSysFile::Read(DWORD count, DWORD& read, void* buffer) { return Transfer(L"Read", count, buffer, read, false); }
 
 HRESULT CSysFile::ReadBuffered(DWORD count, DWORD& read, void* buffer) {
     if (count == 0 || !buffer) return Read(count, read, buffer);
@@ -161,7 +149,8 @@ HRESULT CSysFile::ReadBuffered(DWORD count, DWORD& read, void* buffer) {
 HRESULT CSysFile::SetPointer(LONG distance, DWORD method) {
     DropReadAhead();
     if (::SetFilePointer(m_handle.Get(), distance, nullptr, method) == INVALID_SET_FILE_POINTER) {
-        CMiniLog(-1).Write(L"[SetPointer] E_ESYS_MEDIUMNOTREADY %08x %s", ::GetLastError(), m_path.c_str());
+        DWORD err = ::GetLastError();
+        CMiniLog(-1).Write(L"[SetPointer] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
         return E_FAIL;
     }
     return S_OK;
@@ -171,7 +160,8 @@ HRESULT CSysFile::GetPointer(DWORD& position) {
     DropReadAhead();
     DWORD at = ::SetFilePointer(m_handle.Get(), 0, nullptr, FILE_CURRENT);
     if (at == INVALID_SET_FILE_POINTER) {
-        CMiniLog(-1).Write(L"[GetPointer] E_ESYS_MEDIUMNOTREADY %08x %s", ::GetLastError(), m_path.c_str());
+        DWORD err = ::GetLastError();
+        CMiniLog(-1).Write(L"[GetPointer] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
         return E_FAIL;
     }
     position = at;
@@ -181,7 +171,8 @@ HRESULT CSysFile::GetPointer(DWORD& position) {
 HRESULT CSysFile::SetEnd() {
     DropReadAhead();
     if (!::SetEndOfFile(m_handle.Get())) {
-        CMiniLog(-1).Write(L"[SetEnd] E_ESYS_MEDIUMNOTREADY %08x %s", ::GetLastError(), m_path.c_str());
+        DWORD err = ::GetLastError();
+        CMiniLog(-1).Write(L"[SetEnd] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
         return E_FAIL;
     }
     return S_OK;
@@ -189,7 +180,8 @@ HRESULT CSysFile::SetEnd() {
 
 HRESULT CSysFile::FlushBuffers() {
     if (!::FlushFileBuffers(m_handle.Get())) {
-        CMiniLog(-1).Write(L"[FlushBuffers] E_ESYS_MEDIUMNOTREADY %08x %s", ::GetLastError(), m_path.c_str());
+        DWORD err = ::GetLastError();
+        CMiniLog(-1).Write(L"[FlushBuffers] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
         return E_FAIL;
     }
     return S_OK;
@@ -221,7 +213,8 @@ HRESULT CSysFile::SetAttributes(DWORD attributes) {
 HRESULT CSysFile::GetAttributes(DWORD& attributes) const {
     attributes = ::GetFileAttributesW(m_path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        CMiniLog(-1).Write(L"[GetAttributes] E_ESYS_MEDIUMNOTREADY %08x %s", ::GetLastError(), m_path.c_str());
+        DWORD err = ::GetLastError();
+        CMiniLog(-1).Write(L"[GetAttributes] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
         return E_FAIL;
     }
     return S_OK;
@@ -234,7 +227,8 @@ HRESULT CSysFile::Copy(const wchar_t* destination) {
     }
     ::SetFileAttributesW(destination, FILE_ATTRIBUTE_NORMAL);
     if (!::CopyFileW(m_path.c_str(), destination, FALSE)) {
-        CMiniLog(-1).Write(L"[Copy] E_ESYS_MEDIUMNOTREADY %08x %s", ::GetLastError(), m_path.c_str());
+        DWORD err = ::GetLastError();
+        CMiniLog(-1).Write(L"[Copy] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
         return E_FAIL;
     }
     HRESULT hr = Open(GENERIC_READ, OPEN_EXISTING);
@@ -250,13 +244,14 @@ HRESULT CSysFile::Copy(const wchar_t* destination) {
     CHandle target(::CreateFileW(destination, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!target) {
-        CMiniLog(-1).Write(L"[Copy] E_ESYS_MEDIUMNOTREADY %08x %s", ::GetLastError(), destination);
+        err = ::GetLastError();
+        CMiniLog(-1).Write(L"[Copy] E_ESYS_MEDIUMNOTREADY %08x %s", err, destination);
         return E_FAIL;
     }
     if (!::SetFileTime(target.Get(), &created, nullptr, &written)) {
-        DWORD setErr = ::GetLastError();
+        err = ::GetLastError();
         target.Reset();
-        CMiniLog(-1).Write(L"[Copy] E_ESYS_MEDIUMNOTREADY %08x %s", setErr, destination);
+        CMiniLog(-1).Write(L"[Copy] E_ESYS_MEDIUMNOTREADY %08x %s", err, destination);
         return E_FAIL;
     }
     ::FlushFileBuffers(target.Get());
@@ -267,7 +262,8 @@ HRESULT CSysFile::GetSize(ULONGLONG& size) const {
     WIN32_FIND_DATAW data;
     CFindHandle find(::FindFirstFileW(m_path.c_str(), &data));
     if (!find) {
-        CMiniLog(-1).Write(L"[GetSize] ::FindFirstFile faild %08x %s", ::GetLastError(), m_path.c_str());
+        DWORD err = ::GetLastError();
+        CMiniLog(-1).Write(L"[GetSize] ::FindFirstFile faild %08x %s", err, m_path.c_str());
         return E_FAIL;
     }
     size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) + data.nFileSizeLow;
@@ -298,8 +294,8 @@ HRESULT CSysFile::Move(const wchar_t* destination) {
         target.Delete();
     }
     if (!::MoveFileW(m_path.c_str(), destination)) {
-        CMiniLog(-1).Write(L"[Move] E_ESYS_MEDIUMNOTREADY %08x %s %s", ::GetLastError(), m_path.c_str(),
-                           destination);
+        err = ::GetLastError();
+        CMiniLog(-1).Write(L"[Move] E_ESYS_MEDIUMNOTREADY %08x %s %s", err, m_path.c_str(), destination);
         return E_FAIL;
     }
     SetPath(destination);
@@ -328,7 +324,8 @@ HRESULT CSysFile::GetPath(std::wstring& path) const {
 
 HRESULT CSysFile::GetCreationTime(FILETIME& time) {
     if (!::GetFileTime(m_handle.Get(), &time, nullptr, nullptr)) {
-        CMiniLog(-1).Write(L"[GetCreationTime] E_ESYS_MEDIUMNOTREADY %08x %s", ::GetLastError(), m_path.c_str());
+        DWORD err = ::GetLastError();
+        CMiniLog(-1).Write(L"[GetCreationTime] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
         return E_FAIL;
     }
     return S_OK;
@@ -336,7 +333,8 @@ HRESULT CSysFile::GetCreationTime(FILETIME& time) {
 
 HRESULT CSysFile::SetCreationTime(FILETIME time) {
     if (!::SetFileTime(m_handle.Get(), &time, nullptr, nullptr)) {
-        CMiniLog(-1).Write(L"[SetCreationTime] E_ESYS_MEDIUMNOTREADY %08x %s", ::GetLastError(), m_path.c_str());
+        DWORD err = ::GetLastError();
+        CMiniLog(-1).Write(L"[SetCreationTime] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
         return E_FAIL;
     }
     return S_OK;
@@ -344,7 +342,8 @@ HRESULT CSysFile::SetCreationTime(FILETIME time) {
 
 HRESULT CSysFile::GetLastWriteTime(FILETIME& time) {
     if (!::GetFileTime(m_handle.Get(), nullptr, nullptr, &time)) {
-        CMiniLog(-1).Write(L"[GetLastWriteTime] E_ESYS_MEDIUMNOTREADY %08x %s", ::GetLastError(), m_path.c_str());
+        DWORD err = ::GetLastError();
+        CMiniLog(-1).Write(L"[GetLastWriteTime] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
         return E_FAIL;
     }
     return S_OK;
@@ -352,7 +351,8 @@ HRESULT CSysFile::GetLastWriteTime(FILETIME& time) {
 
 HRESULT CSysFile::SetLastWriteTime(FILETIME time) {
     if (!::SetFileTime(m_handle.Get(), nullptr, nullptr, &time)) {
-        CMiniLog(-1).Write(L"[SetLastWriteTime] E_ESYS_MEDIUMNOTREADY %08x %s", ::GetLastError(), m_path.c_str());
+        DWORD err = ::GetLastError();
+        CMiniLog(-1).Write(L"[SetLastWriteTime] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
         return E_FAIL;
     }
     return S_OK;

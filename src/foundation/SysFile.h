@@ -55,6 +55,7 @@ protected:
 
 private:
     void DropReadAhead();
+    HRESULT Transfer(const wchar_t* operation, DWORD count, void* buffer, DWORD& done, bool write);
 
     CHandle m_handle;
     std::wstring m_path;

@@ -162,18 +162,4 @@ TEST_F(HistoryTest, ClearingLeavesExactlyTheMark) {
     EXPECT_FALSE(ClearHistoryFileAt(L""));
 }
 
-TEST(HistoryLine, FormatAndParseAgree) {
-    CTransferFile record;
-    record.SetTimeStamp(L"20070314093005");
-    record.SetFileSize(4194304);
-    record.SetPath(L"C:\\Data\\Music\\Artist\\song.mp3");
-    EXPECT_EQ(kExample, FormatHistoryLine(record));
-    std::wstring stamp, source;
-    ULONGLONG size = 0;
-    ASSERT_TRUE(ParseHistoryLine(kExample, stamp, size, source));
-    EXPECT_EQ(L"20070314093005", stamp);
-    EXPECT_EQ(4194304u, size);
-    EXPECT_EQ(L"C:\\Data\\Music\\Artist\\song.mp3", source);
-}
-
 } // namespace
