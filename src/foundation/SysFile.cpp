@@ -373,7 +373,7 @@ bool CSysTextFile::WriteLine(const wchar_t* text) {
     return WriteNewLine();
 }
 
-bool CSysTextFile::ReadLine(std::wstring& line) {
+bool CSysTextFile::ReadLine(std::wstring& line, size_t limit) {
     line.clear();
     auto next = [this](wchar_t& unit) {
         DWORD got = 0;
@@ -382,6 +382,7 @@ bool CSysTextFile::ReadLine(std::wstring& line) {
     wchar_t unit;
     if (!next(unit)) return false;
     for (;;) {
+        if (line.size() > limit) return true;
         if (unit == L'\r') {
             wchar_t after;
             if (!next(after)) {

@@ -75,6 +75,8 @@ public:
 
     // The next line without its CR LF; a CR or LF outside a CR LF pair stays
     // in the line. False, with no line, at the end of the file, for an empty
-    // line, and for a lone code unit before the end of the file.
-    bool ReadLine(std::wstring& line);
+    // line, and for a lone code unit before the end of the file. A line that
+    // grows beyond limit stops there and comes back with limit + 1 units, so
+    // a damaged file without line ends cannot fill the memory.
+    bool ReadLine(std::wstring& line, size_t limit = static_cast<size_t>(-1));
 };

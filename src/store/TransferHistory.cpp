@@ -91,7 +91,7 @@ bool CTransferHistory::LoadHistoryFileAt(const wchar_t* path) {
 
     std::wstring line, stamp, source;
     ULONGLONG size = 0;
-    while (file.ReadLine(line)) {
+    while (file.ReadLine(line, kHistoryLineMax)) {
         if (!ParseHistoryLine(line, stamp, size, source)) return false;
         CTransferFile* record = new CTransferFile;
         record->SetTimeStamp(stamp);

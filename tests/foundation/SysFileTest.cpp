@@ -442,6 +442,18 @@ TEST_F(SysFileTest, ReadLineRules) {
         EXPECT_EQ(c.lines, got) << c.name;
         EXPECT_TRUE(line.empty()) << c.name << ": no line with a false result";
     }
+
+    // A limit stops a runaway line one unit past it; shorter lines are whole.
+    std::wstring path = Path(L"limit.txt");
+    ASSERT_TRUE(WriteBytes(path, Utf16(L"abc\r\nabcdefgh")));
+    CSysTextFile file;
+    file.SetPath(path.c_str());
+    ASSERT_EQ(S_OK, file.Open(GENERIC_READ, OPEN_EXISTING));
+    std::wstring line;
+    ASSERT_TRUE(file.ReadLine(line, 3));
+    EXPECT_EQ(L"abc", line);
+    ASSERT_TRUE(file.ReadLine(line, 3));
+    EXPECT_EQ(L"abcd", line);
 }
 
 TEST_F(SysFileTest, ReadLineAcrossBlocksKeepsTheLogicalPosition) {
