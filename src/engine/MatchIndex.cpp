@@ -39,20 +39,70 @@ size_t HashFileIdentity(const CTransferFile& file) {
     return static_cast<size_t>(h ^ (h >> 32));
 }
 
+void CMatchIndex::Reserve(size_t count) {
+    size_t capacity = 16;
+    while (capacity < count * 2) capacity *= 2;
+    if (capacity > m_slots.size()) Grow(capacity);
+}
+
+void CMatchIndex::Grow(size_t capacity) {
+    std::vector<Slot> old;
+    old.swap(m_slots);
+    m_slots.assign(capacity, Slot{0, nullptr});
+    m_count = 0;
+    m_used = 0;
+    for (const Slot& slot : old) {
+        if (slot.file) Add(slot.file);
+    }
+}
+
+void CMatchIndex::Add(CTransferFile* file) {
+    if ((m_used + 1) * 2 > m_slots.size()) Grow(m_slots.empty() ? 16 : m_slots.size() * 2);
+    const size_t hash = HashFileIdentity(*file);
+    const size_t mask = m_slots.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+        Slot& slot = m_slots[i];
+        if (!slot.file) {
+            if (slot.hash != kRemoved) ++m_used;
+            slot = Slot{hash, file};
+            ++m_count;
+            return;
+        }
+    }
+}
+
 void CMatchIndex::Remove(const CTransferFile* file) {
-    auto range = m_map.equal_range(HashFileIdentity(*file));
-    for (auto it = range.first; it != range.second; ++it) {
-        if (it->second == file) {
-            m_map.erase(it);
+    if (m_slots.empty()) return;
+    const size_t hash = HashFileIdentity(*file);
+    const size_t mask = m_slots.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+        Slot& slot = m_slots[i];
+        if (!slot.file && slot.hash != kRemoved) return;
+        if (slot.file == file) {
+            slot = Slot{kRemoved, nullptr};
+            --m_count;
             return;
         }
     }
 }
 
 CTransferFile* CMatchIndex::Find(const CTransferFile& file) const {
-    auto range = m_map.equal_range(HashFileIdentity(file));
-    for (auto it = range.first; it != range.second; ++it) {
-        if (IsSameFile(*it->second, file)) return it->second;
+    if (m_slots.empty()) return nullptr;
+    const size_t hash = HashFileIdentity(file);
+    const size_t mask = m_slots.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+        const Slot& slot = m_slots[i];
+        if (!slot.file) {
+            if (slot.hash != kRemoved) return nullptr;
+            continue;
+        }
+        if (slot.hash == hash && IsSameFile(*slot.file, file)) return slot.file;
     }
-    return nullptr;
+}
+
+void CMatchIndex::Clear() {
+    m_slots.clear();
+    m_slots.shrink_to_fit();
+    m_count = 0;
+    m_used = 0;
 }

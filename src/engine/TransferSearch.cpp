@@ -222,6 +222,12 @@ bool CTransferThread::ScanFolder(std::wstring folder) {
         levels.push_back(std::move(level));
     };
 
+    CTransferFile probe;
+    std::wstring path, stamp;
+    wchar_t stampBuffer[kTimeStampChars + 1];
+    TIME_ZONE_INFORMATION zoneRules;
+    const TIME_ZONE_INFORMATION* zone =
+        ::GetTimeZoneInformation(&zoneRules) != TIME_ZONE_ID_INVALID ? &zoneRules : nullptr;
     enter(folder);
     while (!levels.empty()) {
         Level& level = *levels.back();
@@ -244,12 +250,22 @@ bool CTransferThread::ScanFolder(std::wstring folder) {
             PostLogLine(0, IDS_LINE_READ_FAILED, level.prefix + name);
             continue;
         }
+        path.assign(level.prefix).append(name);
+        const ULONGLONG size = (static_cast<ULONGLONG>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
+        MakeTimeStampText(entry.ftLastWriteTime, stampBuffer, zone);
+        stamp.assign(stampBuffer);
+        // Most files of an incremental transfer are in the history: settle
+        // those on a reused record, before anything is allocated or joined.
+        probe.SetPath(path.c_str());
+        probe.SetFileSize(size);
+        probe.SetTimeStamp(stamp);
+        if (m_historyIndex.Find(probe)) {
+            if (IsStopRequested()) return false;
+            continue;
+        }
         auto record = std::make_unique<CTransferFile>();
-        std::wstring path = level.prefix + name;
         record->SetPath(path.c_str());
-        record->SetFileSize((static_cast<ULONGLONG>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow);
-        wchar_t stamp[kTimeStampChars + 1];
-        MakeTimeStampText(entry.ftLastWriteTime, stamp);
+        record->SetFileSize(size);
         record->SetTimeStamp(stamp);
         record->SetDestPath(GetDestinationPath(path));
         if (IsKnownCandidate(*record)) {

@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class CTransferThread : public CWorkThread {
@@ -105,6 +106,7 @@ private:
     ULONGLONG m_totalBytes = 0;
     ULONGLONG m_transferredBytes = 0;
     DWORD m_progressTick = 0;
+    LPARAM m_lastProgress = -1;  // the percentage posted last in this transfer
     Candidates m_candidates;
     CTransferHistory m_history;
     std::vector<std::wstring> m_searchRoots;

@@ -37,6 +37,7 @@ int CWorkThread::Start(void* owner) {
 }
 
 int CWorkThread::Stop(int mode, DWORD timeoutMs) {
+    m_stopRequested = true;
     if (m_stopEvent) ::SetEvent(m_stopEvent.Get());
     if (m_thread && (mode == kStopWaitForever || mode == kStopWaitTimeout)) {
         ::WaitForSingleObject(m_thread.Get(), mode == kStopWaitForever ? INFINITE : timeoutMs);
@@ -50,12 +51,11 @@ int CWorkThread::IsRunning() const {
     return m_thread && ::WaitForSingleObject(m_thread.Get(), 0) == WAIT_TIMEOUT ? 1 : 0;
 }
 
-int CWorkThread::IsStopRequested() const {
-    return m_stopEvent && ::WaitForSingleObject(m_stopEvent.Get(), 0) != WAIT_TIMEOUT ? 1 : 0;
-}
+int CWorkThread::IsStopRequested() const { return m_stopRequested ? 1 : 0; }
 
 void CWorkThread::ResetStop() {
     if (m_stopEvent) ::ResetEvent(m_stopEvent.Get());
+    m_stopRequested = false;
 }
 
 DWORD CWorkThread::GetExitCode() const {

@@ -4,6 +4,8 @@
 
 #include "foundation/Handle.h"
 
+#include <atomic>
+
 class CWorkThread {
 public:
     enum StopMode { kStopNoWait = 0, kStopWaitForever = 1, kStopWaitTimeout = 2 };
@@ -40,5 +42,9 @@ private:
     CHandle m_thread;
     unsigned m_threadId = 0;
     CHandle m_stopEvent;
+    // Mirrors the event, which only Stop and ResetStop change: the job polls
+    // for every directory entry and every chunk, and asking the kernel each
+    // time would cost more than the work itself.
+    std::atomic<bool> m_stopRequested{false};
     void* m_owner = nullptr;
 };

@@ -33,5 +33,8 @@ TEST(TimeStamp, EachTimeWithTheOffsetInForceAtThatTime) {
         wchar_t text[kTimeStampChars + 1];
         ASSERT_TRUE(MakeTimeStampText(ft, text)) << c.name;
         EXPECT_EQ(qctest::Narrow(c.expected), qctest::Narrow(text)) << c.name;
+        // The search takes the zone's rules once and passes them on.
+        ASSERT_TRUE(MakeTimeStampText(ft, text, &zone)) << c.name;
+        EXPECT_EQ(qctest::Narrow(c.expected), qctest::Narrow(text)) << c.name << " (rules taken once)";
     }
 }
