@@ -243,6 +243,7 @@ TEST_F(WorkerTest, EarlyEnds) {
         {"history unreadable", true, false,
          {WM_APP_SEARCH_BEGIN, WM_APP_MESSAGE_BOX, WM_APP_TRANSFER_INTERRUPTED}},
         {"search stopped by the user", false, true, {WM_APP_SEARCH_BEGIN, WM_APP_TRANSFER_CANCELED}},
+        {"empty Ext2", false, false, {WM_APP_SEARCH_BEGIN, WM_APP_TRANSFER_INTERRUPTED}},
     };
     for (const Case& c : cases) {
         ResetPlayer();
@@ -254,6 +255,9 @@ TEST_F(WorkerTest, EarlyEnds) {
         CTestThread w;
         CRecorder rec;
         if (c.stopFirst) w.Stop(CWorkThread::kStopNoWait, 0);
+        if (c.ids.back() == WM_APP_TRANSFER_INTERRUPTED && !c.damagedHistory) {
+            WriteDeviceSetting(L"Settings", L"Ext2", L"");
+        }
         EXPECT_EQ(1u, RunTransfer(w, rec)) << c.name;
         EXPECT_EQ(c.ids, rec.Ids()) << c.name << "\n" << rec.Describe();
         if (c.damagedHistory) {
