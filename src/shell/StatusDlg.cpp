@@ -407,7 +407,21 @@ void StatusDlg::OnDeviceChange() {
     if (self.Exists() != S_OK) CloseAll();
 }
 
+namespace {
+// Message boxes of this thread (the worker's error boxes, a capacity box) run
+// loops of their own; the program cannot end while one of them still waits.
+BOOL CALLBACK EndMessageBox(HWND window, LPARAM keep) {
+    wchar_t name[16] = L"";
+    ::GetClassNameW(window, name, 16);
+    if (window != reinterpret_cast<HWND>(keep) && ::lstrcmpW(name, L"#32770") == 0 && ::GetDlgItem(window, 0xFFFF)) {
+        ::EndDialog(window, IDCANCEL);
+    }
+    return TRUE;
+}
+} // namespace
+
 void StatusDlg::CloseAll() {
+    ::EnumThreadWindows(::GetCurrentThreadId(), EndMessageBox, reinterpret_cast<LPARAM>(m_hWnd));
     if (m_settingDlg) m_settingDlg->EndDialog(8);
     if (m_versionDlg) {
         m_versionDlg->EndDialog(8);

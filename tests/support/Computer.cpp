@@ -92,6 +92,46 @@ std::string Narrow(const std::wstring& text) {
     return out;
 }
 
+bool WriteUtf16File(const std::wstring& path, const std::wstring& text) {
+    std::string bytes("\xFF\xFE", 2);
+    for (wchar_t ch : text) {
+        bytes += static_cast<char>(ch & 0xFF);
+        bytes += static_cast<char>((ch >> 8) & 0xFF);
+    }
+    return WriteBytes(path, bytes);
+}
+
+bool SetLastWrite(const std::wstring& path, WORD year, WORD month, WORD day, WORD hour, WORD minute) {
+    SYSTEMTIME local = {year, month, 0, day, hour, minute, 0, 0};
+    SYSTEMTIME utc;
+    FILETIME time;
+    if (!::TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) || !::SystemTimeToFileTime(&utc, &time)) return false;
+    HANDLE f = ::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    BOOL ok = ::SetFileTime(f, nullptr, nullptr, &time);
+    ::CloseHandle(f);
+    return ok != FALSE;
+}
+
+const BYTE kPlayerId[16] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77,
+                            0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF};
+const wchar_t kPlayerIdText[] = L"{00112233-4455-6677-8899-aabbccddeeff}";
+
+std::wstring PrepareKnownPlayer(const Computer& pc, const std::wstring& settingsLines) {
+    std::wstring playerFolder = Join(pc.playerRoot, L"Quavercart");
+    WriteBytes(Join(playerFolder, L"device.id"), std::string(reinterpret_cast<const char*>(kPlayerId), 16));
+    const wchar_t* deviceIni =
+        L"[Settings]\r\nExtCount=2\r\nExt1=\"mp3\"\r\nPath1=\"Music\"\r\nExt2=\"wma\"\r\nPath2=\"Music\"\r\n"
+        L"[DiskSpace]\r\nSizeType=2\r\nMargin=20\r\n";
+    WriteUtf16File(Join(playerFolder, L"Quavercart.ini"), deviceIni);
+    std::wstring computer = Join(Join(pc.appData, L"Quavercart"), kPlayerIdText);
+    WriteUtf16File(Join(computer, L"Quavercart.ini"), deviceIni);
+    WriteUtf16File(Join(computer, L"Settings.ini"), L"[Settings]\r\n" + settingsLines);
+    WriteBytes(Join(computer, L"TransferredFiles.dat"), std::string("\xFF\xFE", 2));
+    return computer;
+}
+
 void SetUserDword(const wchar_t* key, const wchar_t* name, DWORD value) {
     HKEY k;
     if (::RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) == ERROR_SUCCESS) {

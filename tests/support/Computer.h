@@ -37,6 +37,20 @@ bool FileExists(const std::wstring& path);
 std::wstring Utf16LeToWide(const std::string& bytes);
 std::string Narrow(const std::wstring& text);  // UTF-8, for failure messages
 
+// A UTF-16LE text file with its byte-order mark, as the program writes them.
+bool WriteUtf16File(const std::wstring& path, const std::wstring& text);
+// Last-write time from local date and time.
+bool SetLastWrite(const std::wstring& path, WORD year, WORD month, WORD day, WORD hour, WORD minute);
+
+// The identity every prepared player carries, and its text.
+extern const BYTE kPlayerId[16];
+extern const wchar_t kPlayerIdText[];
+// A player that this computer account already knows, so the start is not a
+// first start: device.id, the device settings (mp3 and wma into Music, 20 MB
+// reserve), and in the per-computer folder Settings.ini with `settingsLines`
+// under [Settings] and an empty history. Returns the per-computer folder.
+std::wstring PrepareKnownPlayer(const Computer& pc, const std::wstring& settingsLines);
+
 // HKCU values: -1 reads as missing.
 void SetUserDword(const wchar_t* key, const wchar_t* name, DWORD value);
 long long GetUserDword(const wchar_t* key, const wchar_t* name);

@@ -1,0 +1,265 @@
+// The running program end to end: a real transfer from the simulated computer
+// to the player, watched and driven through the status window.
+
+#include "support/Computer.h"
+#include "support/Program.h"
+#include "resource.h"
+#include "uidriver/UiDriver.h"
+
+#include <gtest/gtest.h>
+#include <random>
+
+using namespace qctest;
+
+namespace {
+
+const wchar_t kMyMusicAndDesktop[] = L"AllFolders=0\r\nMyMusic=1\r\nDeskTop=1\r\nSelectedFolders=0\r\n";
+
+std::string RandomBytes(size_t size, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string bytes(size, '\0');
+    for (char& b : bytes) b = static_cast<char>(rng() & 0xFF);
+    return bytes;
+}
+
+size_t CountLines(const std::wstring& text, const std::wstring& piece) {
+    size_t n = 0;
+    for (size_t pos = text.find(piece); pos != std::wstring::npos; pos = text.find(piece, pos + 1)) ++n;
+    return n;
+}
+
+class StatusTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        pc = ResetComputer();
+        computer = PrepareKnownPlayer(pc, kMyMusicAndDesktop);
+    }
+
+    // A song with its own content and last-write day, so the order is known.
+    std::wstring AddSong(const std::wstring& folder, const std::wstring& relative, size_t size, WORD day) {
+        std::wstring path = Join(folder, relative);
+        EXPECT_TRUE(WriteBytes(path, RandomBytes(size, day * 7919u + static_cast<unsigned>(size))));
+        EXPECT_TRUE(SetLastWrite(path, 2024, 3, day, 12, 0));
+        return path;
+    }
+
+    void ExpectSameFile(const std::wstring& source, const std::wstring& copy) {
+        std::string a, b;
+        ASSERT_TRUE(ReadBytes(source, a)) << Narrow(source);
+        ASSERT_TRUE(ReadBytes(copy, b)) << Narrow(copy) << " is not on the player";
+        EXPECT_TRUE(a == b) << Narrow(copy) << " differs from " << Narrow(source);
+    }
+
+    std::wstring History() {
+        std::string bytes;
+        ReadBytes(Join(computer, L"TransferredFiles.dat"), bytes);
+        return Utf16LeToWide(bytes);
+    }
+
+    // Every file below the player's Music folder.
+    std::vector<std::wstring> PlayerMusic(const std::wstring& folder = L"E:\\Music") {
+        std::vector<std::wstring> files;
+        WIN32_FIND_DATAW fd;
+        HANDLE find = ::FindFirstFileW(Join(folder, L"*").c_str(), &fd);
+        if (find == INVALID_HANDLE_VALUE) return files;
+        do {
+            std::wstring name = fd.cFileName;
+            if (name == L"." || name == L"..") continue;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                for (auto& f : PlayerMusic(Join(folder, name))) files.push_back(f);
+            } else {
+                files.push_back(Join(folder, name));
+            }
+        } while (::FindNextFileW(find, &fd));
+        ::FindClose(find);
+        return files;
+    }
+
+    void Click(RunningProgram& p, int id) { ASSERT_TRUE(uidrv::ClickButton(p.Status(), id)); }
+
+    Computer pc;
+    std::wstring computer;
+};
+
+TEST_F(StatusTest, NotAFirstStartTransfersAtOnceAndTheNextStartCopiesNothing) {
+    std::wstring a = AddSong(pc.myMusic, L"The Quavers\\First Light\\01 Intro.mp3", 70000, 3);
+    std::wstring b = AddSong(pc.myMusic, L"Single.WMA", 65536, 1);
+    std::wstring c = AddSong(pc.desktop, L"New songs\\Demo.mp3", 123457, 2);
+    AddSong(pc.myMusic, L"cover.jpg", 500, 4);
+
+    RunningProgram p;
+    ASSERT_TRUE(p.Start(pc.program)) << p.Failure();
+    ASSERT_TRUE(p.WaitForLog(L"Transfer completed. 3 song(s)")) << Narrow(p.LogText());
+    std::wstring log = p.LogText();
+    size_t posB = log.find(L"Transferring " + b + L" ... Complete.\r\n");
+    size_t posC = log.find(L"Transferring " + c + L" ... Complete.\r\n");
+    size_t posA = log.find(L"Transferring " + a + L" ... Complete.\r\n");
+    ASSERT_NE(std::wstring::npos, posA) << Narrow(log);
+    ASSERT_NE(std::wstring::npos, posB) << Narrow(log);
+    ASSERT_NE(std::wstring::npos, posC) << Narrow(log);
+    EXPECT_TRUE(posB < posC && posC < posA) << "oldest first: " << Narrow(log);
+    EXPECT_EQ(0u, CountLines(log, L"... \r\n")) << "every pending line was replaced";
+    EXPECT_EQ(log.size() - std::wstring(L"Transfer completed. 3 song(s)\r\n").size(), log.rfind(L"Transfer completed."));
+
+    ExpectSameFile(a, L"E:\\Music\\The Quavers\\First Light\\01 Intro.mp3");
+    ExpectSameFile(b, L"E:\\Music\\Single.WMA");
+    ExpectSameFile(c, L"E:\\Music\\New songs\\Demo.mp3");
+    EXPECT_EQ(3u, PlayerMusic().size());
+    EXPECT_EQ(3u, CountLines(History(), L"\r\n")) << Narrow(History());
+    ASSERT_TRUE(p.WaitForIdle());
+    EXPECT_TRUE(uidrv::IsControlEnabled(p.Status(), IDC_SETTINGS));
+    EXPECT_TRUE(uidrv::IsControlEnabled(p.Status(), IDC_DISP_FOLDER));
+    EXPECT_TRUE(p.ExitFromTray());
+
+    RunningProgram again;
+    ASSERT_TRUE(again.Start(pc.program)) << again.Failure();
+    ASSERT_TRUE(again.WaitForLog(L"Transfer completed. 0 song(s)")) << Narrow(again.LogText());
+    EXPECT_EQ(std::wstring::npos, again.LogText().find(L"Transferring"));
+    EXPECT_EQ(3u, PlayerMusic().size());
+    ASSERT_TRUE(again.WaitForIdle());
+    EXPECT_TRUE(again.ExitFromTray());
+}
+
+TEST_F(StatusTest, AFirstStartWithoutSettingsShowsTheWindowAndStartsTheTransfer) {
+    ::DeleteFileW(Join(computer, L"Settings.ini").c_str());
+    AddSong(pc.myMusic, L"a.mp3", 1000, 1);
+    RunningProgram p;
+    ASSERT_TRUE(p.Start(pc.program)) << p.Failure();
+    // Without Settings.ini the search looks nowhere until the settings are saved.
+    ASSERT_TRUE(p.WaitForLog(L"Transfer completed. 0 song(s)")) << Narrow(p.LogText());
+    EXPECT_TRUE(::IsWindowVisible(p.Status()));
+    ASSERT_TRUE(p.WaitForIdle());
+    EXPECT_TRUE(p.ExitFromTray());
+}
+
+TEST_F(StatusTest, StopDuringATransferCancelsAndLeavesNoPartialFile) {
+    std::vector<std::wstring> songs;
+    for (int i = 0; i < 12; ++i) {
+        songs.push_back(AddSong(pc.myMusic, L"Big\\song" + std::to_wstring(i) + L".mp3", 24 * 1048576, static_cast<WORD>(i + 1)));
+    }
+    RunningProgram p;
+    ASSERT_TRUE(p.Start(pc.program)) << p.Failure();
+    ASSERT_TRUE(p.WaitForLog(L"Transferring ")) << Narrow(p.LogText());
+    EXPECT_EQ(L"&Stop transfer", uidrv::GetControlText(p.Status(), IDC_TRANSFER));
+    EXPECT_FALSE(uidrv::IsControlEnabled(p.Status(), IDC_SETTINGS));
+    Click(p, IDC_TRANSFER);
+    ASSERT_TRUE(p.WaitForLog(L"Transfer canceled by user.")) << Narrow(p.LogText());
+    ASSERT_TRUE(p.WaitForIdle());
+    EXPECT_EQ(L"&Start transfer", uidrv::GetControlText(p.Status(), IDC_TRANSFER));
+    std::wstring log = p.LogText();
+    EXPECT_EQ(std::wstring::npos, log.find(L"Transfer completed.")) << Narrow(log);
+
+    // What is on the player is whole; the file being copied left nothing.
+    size_t complete = CountLines(log, L"... Complete.");
+    std::vector<std::wstring> onPlayer = PlayerMusic();
+    EXPECT_EQ(complete, onPlayer.size());
+    EXPECT_LT(onPlayer.size(), songs.size()) << "the stop came before the end";
+    for (const std::wstring& f : onPlayer) {
+        std::wstring name = f.substr(f.find_last_of(L'\\') + 1);
+        ExpectSameFile(Join(Join(pc.myMusic, L"Big"), name), f);
+    }
+    EXPECT_EQ(complete, CountLines(History(), L"\r\n"));
+    EXPECT_TRUE(p.ExitFromTray());
+}
+
+TEST_F(StatusTest, AFailingFileShowsItsBoxOverTheWindowAndTheTransferGoesOnAfterOk) {
+    std::wstring first = AddSong(pc.myMusic, L"1.mp3", 1000, 1);
+    std::wstring locked = AddSong(pc.myMusic, L"2.mp3", 2000, 2);
+    std::wstring third = AddSong(pc.myMusic, L"3.mp3", 3000, 3);
+    HANDLE lock = ::CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, lock);
+
+    RunningProgram p;
+    ASSERT_TRUE(p.Start(pc.program)) << p.Failure();
+    HWND box = uidrv::WaitForMessageBox(p.Process().Id(), kUiTimeout, L"Error");
+    ASSERT_NE(nullptr, box) << Narrow(p.LogText());
+    uidrv::MessageBoxInfo info = uidrv::ReadMessageBox(box);
+    EXPECT_EQ(p.Status(), ::GetWindow(box, GW_OWNER)) << "the box belongs to the status window";
+    EXPECT_NE(std::wstring::npos, info.text.find(L"\"2.mp3\"")) << Narrow(info.text);
+    ::Sleep(300);
+    EXPECT_FALSE(FileExists(L"E:\\Music\\3.mp3")) << "the transfer waits while the box is open";
+    EXPECT_NE(std::wstring::npos, p.LogText().find(L"Transferring " + locked + L" ... Failed."));
+
+    ASSERT_TRUE(uidrv::ClickButton(box, IDOK));
+    ASSERT_TRUE(p.WaitForLog(L"Transfer completed. 2 song(s)")) << Narrow(p.LogText());
+    ::CloseHandle(lock);
+    ExpectSameFile(first, L"E:\\Music\\1.mp3");
+    ExpectSameFile(third, L"E:\\Music\\3.mp3");
+    EXPECT_FALSE(FileExists(L"E:\\Music\\2.mp3"));
+    ASSERT_TRUE(p.WaitForIdle());
+    EXPECT_TRUE(p.ExitFromTray());
+}
+
+TEST_F(StatusTest, CloseHidesOnlyWhenIdleTheTrayBringsItBackAndExitWaitsForTheTransfer) {
+    for (int i = 0; i < 10; ++i) AddSong(pc.myMusic, L"Big\\s" + std::to_wstring(i) + L".mp3", 24 * 1048576, static_cast<WORD>(i + 1));
+    RunningProgram p;
+    ASSERT_TRUE(p.Start(pc.program)) << p.Failure();
+    ASSERT_TRUE(p.WaitForLog(L"Transferring ")) << Narrow(p.LogText());
+
+    uidrv::Post(p.Status(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(uidrv::ChooseTrayMenuItem(p.Status(), 0x450, -1, kUiTimeout)) << "the menu opens during a transfer";
+    EXPECT_FALSE(p.Process().WaitExit(500)) << "Exit is greyed during a transfer";
+    EXPECT_TRUE(::IsWindowVisible(p.Status())) << "closing does nothing during a transfer";
+
+    ASSERT_TRUE(p.WaitForIdle(120000)) << Narrow(p.LogText());
+    uidrv::Post(p.Status(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(uidrv::WaitForNoWindow({L"#32770", L"Quavercart(E:)", p.Process().Id(), true}, kUiTimeout));
+    EXPECT_FALSE(p.Process().WaitExit(200)) << "a hidden window keeps the program running";
+
+    uidrv::Post(p.Status(), 0x450, 0, WM_LBUTTONDBLCLK);
+    EXPECT_NE(nullptr, uidrv::WaitForWindow({L"#32770", L"Quavercart(E:)", p.Process().Id(), true}, kUiTimeout));
+    EXPECT_TRUE(p.ExitFromTray());
+}
+
+TEST_F(StatusTest, RemovingThePlayerEndsTheProgramEvenWithABoxOpen) {
+    std::wstring locked = AddSong(pc.myMusic, L"1.mp3", 1000, 1);
+    HANDLE lock = ::CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, lock);
+    RunningProgram p;
+    ASSERT_TRUE(p.Start(pc.program)) << p.Failure();
+    ASSERT_NE(nullptr, uidrv::WaitForMessageBox(p.Process().Id(), kUiTimeout, L"Error"));
+
+    // DBT_DEVNODES_CHANGED: what the system sends when a drive comes or goes.
+    ASSERT_TRUE(uidrv::Post(p.Status(), WM_DEVICECHANGE, 0x0007, 0));
+    EXPECT_FALSE(p.Process().WaitExit(500)) << "the player is still there";
+    // The program's own file disappears with the player.
+    ASSERT_TRUE(::MoveFileW(pc.program.c_str(), L"E:\\gone.exe")) << ::GetLastError();
+    ASSERT_TRUE(uidrv::Post(p.Status(), WM_DEVICECHANGE, 0x0007, 0));
+    ASSERT_TRUE(p.Process().WaitExit(kUiTimeout));
+    EXPECT_EQ(0u, p.Process().ExitCode());
+    ::CloseHandle(lock);
+}
+
+TEST_F(StatusTest, ASecondStartBringsTheFirstWindowForwardRestored) {
+    RunningProgram first;
+    ASSERT_TRUE(first.Start(pc.program)) << first.Failure();
+    ASSERT_TRUE(first.WaitForIdle());
+    struct Case {
+        const char* how;
+        WPARAM command;
+    } cases[] = {{"hidden", SC_CLOSE}, {"minimised", SC_MINIMIZE}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.how);
+        uidrv::Post(first.Status(), WM_SYSCOMMAND, c.command, 0);
+        DWORD start = ::GetTickCount();
+        while ((::IsWindowVisible(first.Status()) && !::IsIconic(first.Status())) && ::GetTickCount() - start < kUiTimeout) ::Sleep(20);
+
+        uidrv::Process second;
+        ASSERT_TRUE(second.Start(pc.program));
+        HWND box = uidrv::WaitForMessageBox(second.Id(), kUiTimeout, L"Error");
+        ASSERT_NE(nullptr, box);
+        EXPECT_EQ(L"Quavercart cannot be launched as it is already running.", uidrv::ReadMessageBox(box).text);
+        EXPECT_TRUE(uidrv::FindWindows({L"#32770", L"Quavercart(E:)", second.Id(), false}).empty());
+        ASSERT_TRUE(uidrv::ClickButton(box, IDOK));
+        ASSERT_TRUE(second.WaitExit(kUiTimeout));
+        EXPECT_EQ(0u, second.ExitCode());
+
+        start = ::GetTickCount();
+        while ((!::IsWindowVisible(first.Status()) || ::IsIconic(first.Status())) && ::GetTickCount() - start < kUiTimeout) ::Sleep(20);
+        EXPECT_TRUE(::IsWindowVisible(first.Status()));
+        EXPECT_FALSE(::IsIconic(first.Status()));
+    }
+    EXPECT_TRUE(first.ExitFromTray());
+}
+
+} // namespace
