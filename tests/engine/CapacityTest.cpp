@@ -30,7 +30,6 @@ protected:
         ASSERT_LE(total.QuadPart, 256 * MB) << "E: is not the small player";
         ResetPlayer();
         ResetSources();
-        worker.BindReceiver(&recorder);
     }
     // Leaves exactly `usable` bytes above the reserve.
     void LeaveUsable(ULONGLONG usable) {
@@ -39,13 +38,7 @@ protected:
         SetFreeSpaceMargin(0, static_cast<DWORD>(free - usable));
         ASSERT_EQ(usable, GetUsableFreeBytes(L"E:\\"));
     }
-    bool Write(const std::wstring& source, const std::wstring& dest) {
-        ::SetEvent(recorder.GetAnswerEvent());
-        bool ok = worker.WriteData(source, dest);
-        ::ResetEvent(recorder.GetAnswerEvent());
-        recorder.Pump(20);
-        return ok;
-    }
+    bool Write(const std::wstring& source, const std::wstring& dest) { return WriteHere(worker, recorder, source, dest); }
 
     CTransferThread worker;
     CRecorder recorder;
@@ -90,12 +83,10 @@ TEST_F(CapacityTest, MegabytesStillNeededOnTheWorkedExample) {
     for (const Case& c : cases) {
         CTransferThread w;
         CRecorder rec;
-        w.BindReceiver(&rec);
         w.SetTotalBytes(30 * MB);
         w.SetTransferredBytes(c.transferred);
         LeaveUsable(5 * MB);
-        EXPECT_FALSE(w.WriteData(src, L"E:\\Music\\six.mp3")) << c.name;
-        rec.Pump(20);
+        EXPECT_FALSE(WriteHere(w, rec, src, L"E:\\Music\\six.mp3")) << c.name;
         ASSERT_EQ(1u, rec.messages.size()) << c.name << "\n" << rec.Describe();
         EXPECT_EQ(static_cast<UINT>(WM_APP_CAPACITY_ERROR), rec.messages[0].message) << c.name;
         EXPECT_EQ(c.needed, rec.messages[0].wParam) << c.name;

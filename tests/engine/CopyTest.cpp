@@ -63,17 +63,8 @@ protected:
         ResetPlayer();
         ResetSources();
         SetFreeSpaceMargin(0, 0);
-        worker.BindReceiver(&recorder);
     }
-    // The call on this thread: the answer is given ahead, since the recorder
-    // can only answer once the call has returned.
-    bool Write(const std::wstring& source, const std::wstring& dest) {
-        ::SetEvent(recorder.GetAnswerEvent());
-        bool ok = worker.WriteData(source, dest);
-        ::ResetEvent(recorder.GetAnswerEvent());
-        recorder.Pump(20);
-        return ok;
-    }
+    bool Write(const std::wstring& source, const std::wstring& dest) { return WriteHere(worker, recorder, source, dest); }
     std::wstring Src(const wchar_t* name) { return Join(kSourceRoot, name); }
 
     CTestThread worker;
@@ -103,14 +94,12 @@ TEST_F(CopyTest, ChunksProgressAndContent) {
     for (const Case& c : cases) {
         CTestThread fresh;
         CRecorder rec;
-        fresh.BindReceiver(&rec);
         std::wstring src = Src(L"chunks.mp3");
         std::wstring dst = L"E:\\Music\\chunks.mp3";
         ::DeleteFileW(dst.c_str());
         ASSERT_TRUE(MakeFile(src, c.size)) << c.name;
         fresh.SetTotalBytes(c.size);
-        EXPECT_TRUE(fresh.WriteData(src, dst)) << c.name;
-        rec.Pump(20);
+        EXPECT_TRUE(WriteHere(fresh, rec, src, dst)) << c.name;
         EXPECT_TRUE(SameContent(src, dst)) << c.name;
         EXPECT_EQ(c.progressMessages, rec.Count(WM_APP_SET_PROGRESS_POS)) << c.name;
         EXPECT_EQ(c.tickAfter, fresh.GetProgressTick()) << c.name;
@@ -154,7 +143,6 @@ TEST_F(CopyTest, SourceFailuresReportLine129AndTheirBox) {
     for (const Case& c : cases) {
         CTestThread w;
         CRecorder rec;
-        w.BindReceiver(&rec);
         w.sourceFault = c.fault;
         w.faultAfter = 2 * 65536;
         std::wstring src = Src(L"gone.mp3");
@@ -162,9 +150,7 @@ TEST_F(CopyTest, SourceFailuresReportLine129AndTheirBox) {
         if (c.createSource) {
             ASSERT_TRUE(MakeFile(src, 5 * 65536)) << c.name;
         }
-        ::SetEvent(rec.GetAnswerEvent());
-        EXPECT_FALSE(w.WriteData(src, L"E:\\Music\\gone.mp3")) << c.name;
-        rec.Pump(20);
+        EXPECT_FALSE(WriteHere(w, rec, src, L"E:\\Music\\gone.mp3")) << c.name;
         ASSERT_EQ(2u, rec.messages.size() - rec.Count(WM_APP_SET_PROGRESS_POS)) << c.name << "\n" << rec.Describe();
         const Posted* line = nullptr;
         const Posted* box = nullptr;
@@ -212,14 +198,11 @@ TEST_F(CopyTest, DestinationFailuresReportTheirLineAndBox126) {
     for (const Case& c : cases) {
         CTestThread w;
         CRecorder rec;
-        w.BindReceiver(&rec);
         w.SetFolderErrFlg(c.folderErrFlg);
         w.destFault = c.destFault;
         w.faultAfter = 65536;
         auto before = ListFolder(longFolder);
-        ::SetEvent(rec.GetAnswerEvent());
-        EXPECT_FALSE(w.WriteData(Src(L"x.mp3"), c.dest)) << c.name;
-        rec.Pump(20);
+        EXPECT_FALSE(WriteHere(w, rec, Src(L"x.mp3"), c.dest)) << c.name;
         auto log = rec.Log();
         auto boxes = rec.Boxes();
         ASSERT_EQ(1u, log.size()) << c.name << "\n" << rec.Describe();
@@ -252,12 +235,9 @@ TEST_F(CopyTest, AnInterruptedCopyNeverLeavesTheRealNameAndItsRestIsRemovedNextT
         // The player goes away mid-copy: writes fail and nothing can be deleted.
         CTestThread w;
         CRecorder rec;
-        w.BindReceiver(&rec);
         w.destFault = CFaultyFile::kVanishes;
         w.faultAfter = 2 * 65536;
-        ::SetEvent(rec.GetAnswerEvent());
-        EXPECT_FALSE(w.WriteData(Src(L"song.mp3"), L"E:\\Music\\song.mp3"));
-        rec.Pump(20);
+        EXPECT_FALSE(WriteHere(w, rec, Src(L"song.mp3"), L"E:\\Music\\song.mp3"));
     }
     EXPECT_FALSE(FileExists(L"E:\\Music\\song.mp3")) << "a truncated song under the real name";
     EXPECT_EQ((std::vector<std::wstring>{kPartialCopyName}), ListFolder(L"E:\\Music"));

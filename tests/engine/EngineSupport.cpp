@@ -168,6 +168,15 @@ unsigned RunTransfer(CTransferThread& worker, CRecorder& recorder, DWORD timeout
     return worker.GetExitCode();
 }
 
+bool WriteHere(CTransferThread& worker, CRecorder& recorder, const std::wstring& source, const std::wstring& dest) {
+    worker.BindReceiver(&recorder);
+    ::SetEvent(recorder.GetAnswerEvent());
+    bool ok = worker.WriteData(source, dest);
+    ::ResetEvent(recorder.GetAnswerEvent());
+    recorder.Pump(20);
+    return ok;
+}
+
 void ResetPlayer() {
     wchar_t self[MAX_PATH + 1];
     ::GetModuleFileNameW(nullptr, self, MAX_PATH + 1);

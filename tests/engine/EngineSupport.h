@@ -66,6 +66,10 @@ private:
 // thread has ended; the worker's exit code, or ~0u when it did not end in time.
 unsigned RunTransfer(CTransferThread& worker, CRecorder& recorder, DWORD timeoutMs = 120000);
 
+// WriteData called on this thread: the answer to a box is given ahead, since
+// the recorder can only answer once the call has returned.
+bool WriteHere(CTransferThread& worker, CRecorder& recorder, const std::wstring& source, const std::wstring& dest);
+
 // The player: E:\ emptied (but for the running test program), the
 // per-computer folder removed, then identity and default device settings made.
 void ResetPlayer();
