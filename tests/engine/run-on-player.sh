@@ -44,13 +44,15 @@ if [ $readonly_dir = 1 ]; then
   fi
 fi
 name=$(basename "$exe")
+cleanup() {
+  rm -f "$player/$name"
+  if [ $ro_mounted = 1 ]; then umount "$ro" || umount -l "$ro"; fi
+  rmdir "$ro" 2>/dev/null
+  if [ $mounted = 1 ]; then umount "$player" || umount -l "$player"; fi
+  ro_mounted=0
+  mounted=0
+}
+trap cleanup EXIT
+trap 'exit 143' INT TERM
 cp "$exe" "$player/$name"
 "$here/../../tools/wine-exec.sh" "E:\\$name" "$@"
-rc=$?
-rm -f "$player/$name"
-if [ $ro_mounted = 1 ]; then umount "$ro" || umount -l "$ro"; fi
-rmdir "$ro" 2>/dev/null
-if [ $mounted = 1 ]; then
-  umount "$player" || umount -l "$player"
-fi
-exit $rc
