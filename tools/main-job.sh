@@ -1,40 +1,70 @@
 #!/usr/bin/env bash
 # The main job: a simulated PELIQUO player (removable drive E: holding the
-# program) on a simulated computer with music, and the program started from the
-# player as autoplay would start it. Shows what landed on the player and the
-# program's log. Runs on screen when there is a display, else under Xvfb.
+# program) on a simulated computer with music in My Music and on the Desktop,
+# the program started from the player as autoplay would start it, and a real
+# transfer watched to its end. Shows the transfer log, the files that landed on
+# the player, and the window: on screen when there is a display (the program
+# then keeps running until you choose Exit from its tray icon), otherwise saved
+# as build/main-job.png from a private Xvfb.
+#   tools/main-job.sh [--shots DIR]   also saves DIR/status-during.png and
+#                                      DIR/status-after.png (the README's pictures)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+shots=""
+[ "${1:-}" = "--shots" ] && { shots=$(cd "$2" && pwd); }
 cd "$top"
 "$top/tools/deps.sh"
 "$top/tools/build.sh" >/dev/null
 . "$top/tools/wine-env.sh"
 . "$top/tools/sample-music.sh"
 build=$top/${QC_BUILD_ROOT:-build}/x86_64
+on_screen=0
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1 && [ -z "$shots" ]; then on_screen=1; else unset DISPLAY; fi
 trap qc_wine_stop EXIT
 qc_wine_start "$build"
+desk=/desktop=Quavercart,800x600
+# The UI driver runs inside the same Wine desktop as the program, or it could
+# not see its windows.
+driver() { qc_wine explorer.exe "$desk" "Z:$build/uidriver.exe" "$@" 2>/dev/null | tr -d '\r'; }
 
-echo "== Preparing the player (E: = $QC_PLAYER_DIR) and the computer"
+echo "== The player (E: = $QC_PLAYER_DIR) and the computer"
 find "$QC_PLAYER_DIR" -mindepth 1 -delete
 cp "$build/Quavercart.exe" "$QC_PLAYER_DIR/"
 user=$WINEPREFIX/drive_c/users/$(id -un)
 rm -rf "$user/Music"/* "$user/Desktop"/* "$user/AppData/Roaming/Quavercart" "$user/Temp/Quavercart.log"
 qc_sample_music
+[ -n "$shots" ] && qc_sample_music_large
+qc_known_player "$user"
 (cd "$user" && find Music Desktop -type f | sort | sed 's/^/   computer: /')
 
 echo "== Starting E:\\Quavercart.exe"
-set +e
-timeout 120 env LC_ALL="$QC_LC_ALL" "$QC_WINE" 'E:\Quavercart.exe' </dev/null >"$QC_RUN_DIR/main-job.out" 2>&1
-rc=$?
-set -e
-echo "   exit code: $rc"
-
+qc_wine explorer.exe "$desk" 'E:\Quavercart.exe' >"$QC_RUN_DIR/main-job.out" 2>&1 &
+hwnd=""
+for _ in $(seq 30); do
+  hwnd=$(driver wait --title 'Quavercart(E:)' --timeout 2000 || true)
+  [ -n "$hwnd" ] && break
+done
+[ -n "$hwnd" ] || { echo "no status window appeared" >&2; exit 1; }
+win=$(xdotool search --name 'Quavercart - Wine desktop' | head -n 1)
+log() { driver text --hwnd "$hwnd" --id 1004 || true; }
+if [ -n "$shots" ]; then
+  for _ in $(seq 300); do log | grep -q 'Transferring' && break; sleep 0.1; done
+  sleep 0.3
+  import -window "$win" "$shots/status-during.png"
+fi
+for _ in $(seq 600); do log | grep -q -E 'Transfer (completed|interrupted|canceled)' && break; sleep 0.2; done
+sleep 0.5
+echo "== Transfer log"
+log | sed '/^$/d; s/^/   /'
 echo "== On the player"
 (cd "$QC_PLAYER_DIR" && find . -type f | sort | sed 's|^\./|   E:\\|; s|/|\\|g')
-echo "== The program's log ($user/Temp/Quavercart.log)"
-if [ -f "$user/Temp/Quavercart.log" ]; then
-  iconv -f UTF-16LE -t UTF-8 "$user/Temp/Quavercart.log" | tr -d '\r' | sed 's/^/   /'
+if [ -n "$shots" ]; then
+  import -window "$win" "$shots/status-after.png"
+  echo "== Saved $shots/status-during.png and $shots/status-after.png"
+elif [ $on_screen = 1 ]; then
+  echo "== The window is on your screen; choose Exit from its tray icon to end."
+  wait
 else
-  echo "   (none)"
+  import -window "$win" "$build/../main-job.png"
+  echo "== Saved the window as $(cd "$build/.." && pwd)/main-job.png"
 fi
-exit $rc

@@ -269,6 +269,7 @@ void StatusDlg::SetIdleButtons() {
 }
 
 void StatusDlg::AppendFinalLine(const wchar_t* text) {
+    m_lastLineStart = -1;
     std::wstring all;
     m_log->GetText(all);
     all += text;
@@ -338,8 +339,12 @@ void StatusDlg::AppendLogLine(WPARAM mode, wchar_t* text) {
     }
     std::wstring line = std::wstring(text) + L"\r\n";
     int length = ::GetWindowTextLengthW(m_log->GetHwnd());
-    int start = mode == 1 ? m_log->LineIndex(m_log->GetLineCount() - 2) : length;
-    if (start < 0) start = length;
+    // The edit wraps long paths over several display lines, so "the line
+    // before the last" would cut a wrapped line in two: the last written line
+    // is found by where it was written instead.
+    int start = length;
+    if (mode == 1 && m_lastLineStart >= 0 && m_lastLineStart <= length) start = m_lastLineStart;
+    m_lastLineStart = start;
     m_log->SetSel(start, length);
     m_log->ReplaceSel(line.c_str(), FALSE);
     m_log->LineScroll(m_log->GetLineCount(), 0);

@@ -87,5 +87,6 @@ private:
     int TransferFlg = 0;
     int TimerFlg = 0;
     int m_frame = 0;
+    int m_lastLineStart = -1;  // where the last transfer-log line begins
     CHandle m_answerEvent;
 };

@@ -82,7 +82,9 @@ protected:
 };
 
 TEST_F(StatusTest, NotAFirstStartTransfersAtOnceAndTheNextStartCopiesNothing) {
-    std::wstring a = AddSong(pc.myMusic, L"The Quavers\\First Light\\01 Intro.mp3", 70000, 3);
+    // A path long enough to wrap in the log.
+    std::wstring longFolder = L"The Quavers with a name long enough to wrap\\First Light (Deluxe Anniversary Edition Remastered)";
+    std::wstring a = AddSong(pc.myMusic, longFolder + L"\\01 Intro.mp3", 70000, 3);
     std::wstring b = AddSong(pc.myMusic, L"Single.WMA", 65536, 1);
     std::wstring c = AddSong(pc.desktop, L"New songs\\Demo.mp3", 123457, 2);
     AddSong(pc.myMusic, L"cover.jpg", 500, 4);
@@ -101,7 +103,8 @@ TEST_F(StatusTest, NotAFirstStartTransfersAtOnceAndTheNextStartCopiesNothing) {
     EXPECT_EQ(0u, CountLines(log, L"... \r\n")) << "every pending line was replaced";
     EXPECT_EQ(log.size() - std::wstring(L"Transfer completed. 3 song(s)\r\n").size(), log.rfind(L"Transfer completed."));
 
-    ExpectSameFile(a, L"E:\\Music\\The Quavers\\First Light\\01 Intro.mp3");
+    EXPECT_EQ(3u, CountLines(log, L"Transferring ")) << "each pending line was replaced whole: " << Narrow(log);
+    ExpectSameFile(a, L"E:\\Music\\" + longFolder + L"\\01 Intro.mp3");
     ExpectSameFile(b, L"E:\\Music\\Single.WMA");
     ExpectSameFile(c, L"E:\\Music\\New songs\\Demo.mp3");
     EXPECT_EQ(3u, PlayerMusic().size());
