@@ -75,6 +75,32 @@ protected:
         return files;
     }
 
+    // The program's own log, without its time stamps.
+    std::vector<std::wstring> ProgramLog() {
+        std::string bytes;
+        ReadBytes(Join(pc.temp, L"Quavercart.log"), bytes);
+        std::wstring text = Utf16LeToWide(bytes);
+        std::vector<std::wstring> lines;
+        for (size_t pos = 0; pos < text.size();) {
+            size_t end = text.find(L"\r\n", pos);
+            if (end == std::wstring::npos) break;
+            lines.push_back(end - pos >= 24 ? text.substr(pos + 24, end - pos - 24) : L"");
+            pos = end + 2;
+        }
+        return lines;
+    }
+
+    // `expected` appears in this order among the log's lines.
+    void ExpectLogSequence(const std::vector<std::wstring>& expected) {
+        std::vector<std::wstring> lines = ProgramLog();
+        size_t at = 0;
+        for (const std::wstring& want : expected) {
+            while (at < lines.size() && lines[at] != want) ++at;
+            ASSERT_LT(at, lines.size()) << "missing or out of order: " << Narrow(want);
+            ++at;
+        }
+    }
+
     void Click(RunningProgram& p, int id) { ASSERT_TRUE(uidrv::ClickButton(p.Status(), id)); }
 
     Computer pc;
@@ -113,6 +139,9 @@ TEST_F(StatusTest, NotAFirstStartTransfersAtOnceAndTheNextStartCopiesNothing) {
     EXPECT_TRUE(uidrv::IsControlEnabled(p.Status(), IDC_SETTINGS));
     EXPECT_TRUE(uidrv::IsControlEnabled(p.Status(), IDC_DISP_FOLDER));
     EXPECT_TRUE(p.ExitFromTray());
+    ExpectLogSequence({L"OnBtnTransfer() : SetMsgBoxFlg ON", L"OnBtnTransfer() : TransferFlg ON",
+                       L"SetTimer() : TimerFlg ON", L"EndTimer() : TimerFlg OFF",
+                       L"TransAbortProcess() : TransferFlg OFF", L"TransEndProcess() : SetMsgBoxFlg OFF"});
 
     RunningProgram again;
     ASSERT_TRUE(again.Start(pc.program)) << again.Failure();
@@ -185,6 +214,7 @@ TEST_F(StatusTest, AFailingFileShowsItsBoxOverTheWindowAndTheTransferGoesOnAfter
 
     ASSERT_TRUE(uidrv::ClickButton(box, IDOK));
     ASSERT_TRUE(p.WaitForLog(L"Transfer completed. 2 song(s)")) << Narrow(p.LogText());
+    ExpectLogSequence({L"DispMessageBox() : SetMsgBoxFlg ON", L"DispMessageBox() : SetMsgBoxFlg OFF"});
     ::CloseHandle(lock);
     ExpectSameFile(first, L"E:\\Music\\1.mp3");
     ExpectSameFile(third, L"E:\\Music\\3.mp3");
@@ -263,6 +293,22 @@ TEST_F(StatusTest, ASecondStartBringsTheFirstWindowForwardRestored) {
         EXPECT_FALSE(::IsIconic(first.Status()));
     }
     EXPECT_TRUE(first.ExitFromTray());
+}
+
+TEST_F(StatusTest, AboutVersionAndMainScreenFromTheMenus) {
+    RunningProgram p;
+    ASSERT_TRUE(p.Start(pc.program)) << p.Failure();
+    ASSERT_TRUE(p.WaitForIdle());
+    // The version dialog has no template yet: asking for it must harm nothing.
+    ASSERT_TRUE(uidrv::Post(p.Status(), WM_SYSCOMMAND, IDM_ABOUT, 0));
+    EXPECT_TRUE(uidrv::ChooseTrayMenuItem(p.Status(), 0x450, 2, kUiTimeout)) << "Version";
+    EXPECT_FALSE(p.Process().WaitExit(300));
+
+    uidrv::Post(p.Status(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(uidrv::WaitForNoWindow({L"#32770", L"Quavercart(E:)", p.Process().Id(), true}, kUiTimeout));
+    EXPECT_TRUE(uidrv::ChooseTrayMenuItem(p.Status(), 0x450, 1, kUiTimeout)) << "Main Screen";
+    EXPECT_NE(nullptr, uidrv::WaitForWindow({L"#32770", L"Quavercart(E:)", p.Process().Id(), true}, kUiTimeout));
+    EXPECT_TRUE(p.ExitFromTray());
 }
 
 } // namespace
