@@ -14,13 +14,6 @@ constexpr DWORD kChunkBytes = 65536;
 
 std::wstring LastComponent(const std::wstring& path) { return ::PathFindFileNameW(path.c_str()); }
 
-// Removes the unfinished copy that an interrupted transfer left in a folder.
-void DeleteLeftoverPartial(const wchar_t* partialPath) {
-    CSysFile leftover;
-    leftover.SetPath(partialPath);
-    if (leftover.Exists() == S_OK) leftover.Delete();
-}
-
 } // namespace
 
 std::unique_ptr<CSysFile> CTransferThread::NewFileObject(FileRole) { return std::make_unique<CSysFile>(); }
@@ -30,8 +23,9 @@ bool CTransferThread::WriteData(std::wstring source, std::wstring dest) {
     CSysFile& input = *inputObject;
     input.SetPath(source.c_str());
     ULONGLONG size = 0;
-    // A source that vanished between Exists and GetSize is just as missing.
-    if (input.Exists() != S_OK || FAILED(input.GetSize(size))) {
+    // GetSize finds the entry as Exists would: its failure is the missing
+    // source, also when the file vanished after it was seen to exist.
+    if (FAILED(input.GetSize(size))) {
         PostLogLine(1, IDS_LINE_READ_FAILED, source);
         ShowMessageBox(IDS_SOURCE_MISSING, LastComponent(source));
         return false;
@@ -46,12 +40,7 @@ bool CTransferThread::WriteData(std::wstring source, std::wstring dest) {
         ULONGLONG needed = MegabytesStillNeeded(remaining, usable / 1048576);
         wchar_t* name = AllocTransferText();
         if (name) ::lstrcpynW(name, LastComponent(source).c_str(), kTransferTextChars);
-        if (name) {
-            if (!PostPlain(WM_APP_CAPACITY_ERROR, static_cast<WPARAM>(static_cast<DWORD>(needed)),
-                           reinterpret_cast<LPARAM>(name))) {
-                FreeTransferText(name);
-            }
-        }
+        PostText(WM_APP_CAPACITY_ERROR, static_cast<WPARAM>(static_cast<DWORD>(needed)), name);
         CMiniLog().Write(L"WriteData() : CapError");
         m_abortFlg = 1;
         return false;
@@ -81,11 +70,12 @@ bool CTransferThread::CopyToDestination(CSysFile& input, const std::wstring& sou
         CMiniLog().Write(L"WriteData() : illegal destination %s", dest.c_str());
         return failCreate(IDS_LINE_CREATE_FAILED);
     }
-    DeleteLeftoverPartial(partial);
     std::unique_ptr<CSysFile> outputObject = NewFileObject(FileRole::kDestination);
     CSysFile& output = *outputObject;
     output.SetPath(partial);
-    if (FAILED(output.Open(GENERIC_WRITE, CREATE_NEW))) {
+    // A partial copy that an interruption left in this folder is replaced
+    // here, and so removed; the real name is guarded by the rename below.
+    if (FAILED(output.Open(GENERIC_WRITE, CREATE_ALWAYS))) {
         return failCreate(m_folderErrFlg ? IDS_LINE_FOLDER_FAILED : IDS_LINE_CREATE_FAILED);
     }
 
