@@ -23,9 +23,8 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1 && [ -z "$shots" ]; then on
 trap qc_wine_stop EXIT
 qc_wine_start "$build"
 desk=/desktop=Quavercart,800x600
-# The UI driver runs inside the same Wine desktop as the program, or it could
-# not see its windows.
-driver() { qc_wine explorer.exe "$desk" "Z:$build/uidriver.exe" "$@" 2>/dev/null | tr -d '\r'; }
+# The UI driver works on the program's Wine desktop, or it could not see its windows.
+driver() { qc_wine "Z:$build/uidriver.exe" "$@" --desktop Quavercart 2>/dev/null | tr -d '\r'; }
 
 echo "== The player (E: = $QC_PLAYER_DIR) and the computer"
 find "$QC_PLAYER_DIR" -mindepth 1 -delete
@@ -43,13 +42,13 @@ hwnd=""
 for _ in $(seq 30); do
   hwnd=$(driver wait --title 'Quavercart(E:)' --timeout 2000 || true)
   [ -n "$hwnd" ] && break
+  sleep 0.5
 done
 [ -n "$hwnd" ] || { echo "no status window appeared" >&2; exit 1; }
 win=$(xdotool search --name 'Quavercart - Wine desktop' | head -n 1)
 log() { driver text --hwnd "$hwnd" --id 1004 || true; }
 if [ -n "$shots" ]; then
-  for _ in $(seq 300); do log | grep -q 'Transferring' && break; sleep 0.1; done
-  sleep 0.3
+  driver waittext --hwnd "$hwnd" --id 1004 --contains 'Concert part 2' --timeout 60000 || true
   import -window "$win" "$shots/status-during.png"
 fi
 for _ in $(seq 600); do log | grep -q -E 'Transfer (completed|interrupted|canceled)' && break; sleep 0.2; done

@@ -24,8 +24,8 @@ qc_sample_music() {
 qc_sample_music_large() {
   local music=$WINEPREFIX/drive_c/users/$(id -un)/Music n
   mkdir -p "$music/Live Recordings"
-  for n in 1 2 3 4 5 6; do
-    head -c $((40 * 1048576)) /dev/urandom >"$music/Live Recordings/Concert part $n.mp3"
+  for n in 1 2 3 4 5 6 7 8 9 10 11 12; do
+    head -c $((64 * 1048576)) /dev/zero >"$music/Live Recordings/Concert part $n.mp3"
   done
 }
 

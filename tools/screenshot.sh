@@ -41,8 +41,14 @@ desk=/desktop=Quavercart,800x600
 qc_wine explorer.exe "$desk" "$program" >"$QC_RUN_DIR/shot-program.log" 2>&1 &
 prog=$!
 if [ -n "$title" ]; then
-  qc_wine explorer.exe "$desk" "Z:$build/uidriver.exe" wait --title "$title" --timeout 30000 \
-    >"$QC_RUN_DIR/shot-driver.log" 2>&1 || { echo "no window '$title' appeared" >&2; exit 1; }
+  found=0
+  for _ in $(seq 30); do
+    # The driver joins the program's Wine desktop to see its windows.
+    if qc_wine "Z:$build/uidriver.exe" wait --title "$title" --timeout 2000 --desktop Quavercart \
+      >"$QC_RUN_DIR/shot-driver.log" 2>&1; then found=1; break; fi
+    sleep 0.5
+  done
+  [ $found = 1 ] || { echo "no window '$title' appeared" >&2; exit 1; }
 fi
 sleep "$settle"
 win=$(xdotool search --name 'Quavercart - Wine desktop' | head -n 1)

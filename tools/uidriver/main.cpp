@@ -3,8 +3,11 @@
 //   uidriver gone   [--class C] [--title T] [--timeout MS]
 //   uidriver msgbox [--title T] [--timeout MS] [--press TEXT]  prints caption and text
 //   uidriver text   --hwnd H [--id N]
+//   uidriver waittext --hwnd H --id N --contains TEXT [--timeout MS]
 //   uidriver click  --hwnd H (--id N | --button TEXT)
 //   uidriver post   --hwnd H --msg N [--wparam N] [--lparam N]
+// Every verb takes [--desktop NAME] to work on the windows of a Wine virtual
+// desktop (explorer /desktop=NAME,...) instead of the default desktop.
 // Exit code 0 on success, 1 when the window or control was not found in time.
 
 #include "uidriver/UiDriver.h"
@@ -42,6 +45,13 @@ int wmain(int argc, wchar_t** argv) {
     std::map<std::wstring, std::wstring> opt;
     for (int i = 2; i + 1 < argc; i += 2) opt[argv[i]] = argv[i + 1];
     auto has = [&](const wchar_t* k) { return opt.count(k) != 0; };
+    if (has(L"--desktop")) {
+        HDESK desk = ::OpenDesktopW(opt[L"--desktop"].c_str(), 0, FALSE, GENERIC_ALL);
+        if (!desk || !::SetThreadDesktop(desk)) {
+            std::fputs("uidriver: no such desktop\n", stderr);
+            return 1;
+        }
+    }
     DWORD timeout = has(L"--timeout") ? static_cast<DWORD>(Number(opt[L"--timeout"])) : 10000;
 
     uidrv::WindowQuery q;
@@ -69,6 +79,15 @@ int wmain(int argc, wchar_t** argv) {
     if (verb == L"text") {
         if (!::IsWindow(hwnd)) return 1;
         Print(has(L"--id") ? uidrv::GetControlText(hwnd, static_cast<int>(Number(opt[L"--id"]))) : uidrv::GetText(hwnd));
+        return 0;
+    }
+    if (verb == L"waittext") {
+        DWORD start = ::GetTickCount();
+        while (uidrv::GetControlText(hwnd, static_cast<int>(Number(opt[L"--id"]))).find(opt[L"--contains"]) ==
+               std::wstring::npos) {
+            if (!::IsWindow(hwnd) || ::GetTickCount() - start >= timeout) return 1;
+            ::Sleep(10);
+        }
         return 0;
     }
     if (verb == L"click") {
