@@ -109,7 +109,7 @@ TEST_F(CopyTest, ChunksProgressAndContent) {
     }
 }
 
-TEST_F(CopyTest, ProgressCountsBytesAcrossFilesAndTheFirstChunkPostsNothing) {
+TEST_F(CopyTest, ProgressCountsBytesAcrossFilesPostsEachFigureOnceAndNotForTheFirstChunk) {
     ASSERT_TRUE(MakeFile(Src(L"a.mp3"), 65536));
     ASSERT_TRUE(MakeFile(Src(L"b.mp3"), 3 * 65536));
     worker.SetTotalBytes(4 * 65536);
@@ -120,6 +120,17 @@ TEST_F(CopyTest, ProgressCountsBytesAcrossFilesAndTheFirstChunkPostsNothing) {
         if (p.message == WM_APP_SET_PROGRESS_POS) percents.push_back(p.lParam);
     }
     EXPECT_EQ((std::vector<LPARAM>{50, 75, 100}), percents) << recorder.Describe();
+
+    // 300 chunks: each figure is posted once, rising, however many chunks share it.
+    CTransferThread big;
+    CRecorder bigRecorder;
+    ASSERT_TRUE(MakeFile(Src(L"c.mp3"), 300 * 65536));
+    big.SetTotalBytes(300 * 65536);
+    ASSERT_TRUE(WriteHere(big, bigRecorder, Src(L"c.mp3"), L"E:\\Music\\c.mp3"));
+    percents.clear();
+    for (const Posted& p : bigRecorder.messages) percents.push_back(p.lParam);
+    ASSERT_EQ(101u, percents.size()) << "0 to 100";
+    for (size_t i = 0; i < percents.size(); ++i) EXPECT_EQ(static_cast<LPARAM>(i), percents[i]);
 }
 
 TEST_F(CopyTest, SourceFailuresReportLine129AndTheirBox) {
