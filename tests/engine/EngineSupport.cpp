@@ -206,6 +206,13 @@ void ResetPlayer() {
     SetFreeSpaceMargin(2, 20);
 }
 
+namespace {
+// Music left on C: would be found by the next program's search of that drive.
+struct CSourcesCleanup {
+    ~CSourcesCleanup() { DeleteTree(kSourceRoot); }
+} g_sourcesCleanup;
+} // namespace
+
 void ResetSources() {
     DeleteTree(kSourceRoot);
     MakeDirs(kSourceRoot);
