@@ -7,45 +7,33 @@
 
 #include <gtest/gtest.h>
 #include <shlwapi.h>
-#include <map>
 
 using namespace qctest;
 
 namespace {
 
-using Report = std::map<std::wstring, std::wstring>;
-
-std::wstring ProbeBuildPath() {
-    std::wstring path = QC_PROBE_PATH;
-    for (wchar_t& ch : path) {
-        if (ch == L'/') ch = L'\\';
-    }
-    return path;
-}
-
 const wchar_t kProbe[] = L"E:\\Tools\\probe.exe";
 const wchar_t kReport[] = L"E:\\Tools\\probe-report.txt";
+const wchar_t kDeviceIni[] = L"E:\\Quavercart\\Quavercart.ini";
 
-Report RunProbe(const wchar_t* action) {
-    Report report;
+// The probe's "key=value" lines, each ended by CR LF.
+std::wstring RunProbe(const wchar_t* action) {
     ::DeleteFileW(kReport);
     uidrv::Process p;
-    if (!p.Start(kProbe, action, L"E:\\Tools")) return report;
+    if (!p.Start(kProbe, action, L"E:\\Tools")) return L"<not started>";
     if (!p.WaitExit(30000)) {
         p.Kill();
-        report[L"<run>"] = L"did not end (a message box?)";
-        return report;
+        return L"<did not end (a message box?)>";
     }
     std::string bytes;
-    if (!ReadBytes(kReport, bytes)) return report;
-    std::wstring text = Utf16LeToWide(bytes);
-    size_t start = 0;
-    for (size_t end; (end = text.find(L"\r\n", start)) != std::wstring::npos; start = end + 2) {
-        std::wstring line = text.substr(start, end - start);
-        size_t eq = line.find(L'=');
-        report[line.substr(0, eq)] = line.substr(eq + 1);
+    return ReadBytes(kReport, bytes) ? Utf16LeToWide(bytes) : L"<no report>";
+}
+
+void ExpectLines(const std::wstring& report, std::initializer_list<std::wstring> lines, const char* step) {
+    for (const std::wstring& line : lines) {
+        EXPECT_NE(std::wstring::npos, (L"\r\n" + report).find(L"\r\n" + line + L"\r\n"))
+            << step << ": " << Narrow(line) << " in\n" << Narrow(report);
     }
-    return report;
 }
 
 std::string Bytes(const std::wstring& path) {
@@ -55,78 +43,55 @@ std::string Bytes(const std::wstring& path) {
 
 TEST(StoreOnPlayer, IdentityPathsSettingsAndHistoryOfTheRunningPlayer) {
     Computer c = ResetComputer();
-    ASSERT_TRUE(MakeDirs(L"E:\\Tools"));
-    ASSERT_TRUE(::CopyFileW(ProbeBuildPath().c_str(), kProbe, FALSE)) << Narrow(ProbeBuildPath());
+    std::wstring probe = QC_PROBE_PATH;
+    for (wchar_t& ch : probe) ch = ch == L'/' ? L'\\' : ch;
+    ASSERT_TRUE(MakeDirs(L"E:\\Tools") && ::CopyFileW(probe.c_str(), kProbe, FALSE)) << Narrow(probe);
 
-    // First start of a new player.
-    Report r = RunProbe(L"init");
-    EXPECT_EQ(L"1", r[L"identityOk"]);
-    EXPECT_EQ(L"1", r[L"first"]);
-    EXPECT_EQ(L"1", r[L"settingsCreated"]);
-    EXPECT_EQ(L"E:\\Quavercart\\device.id", r[L"deviceIdPath"]);
-    EXPECT_EQ(16u, Bytes(L"E:\\Quavercart\\device.id").size());
-    const std::wstring identity = r[L"identity"];
-    ASSERT_EQ(38u, identity.size()) << Narrow(identity);
+    std::wstring r = RunProbe(L"init");
+    size_t at = r.find(L"\r\nidentity=");
+    const std::wstring identity = at == std::wstring::npos ? L"" : r.substr(at + 11, 38);
+    ASSERT_EQ(L'}', identity.empty() ? 0 : identity.back()) << Narrow(r);
     const std::wstring computer = Join(Join(c.appData, L"Quavercart"), identity);
+    ExpectLines(r, {L"identityOk=1", L"first=1", L"settingsCreated=1", L"deviceIdPath=E:\\Quavercart\\device.id",
+                    L"settingsIni=" + Join(computer, L"Settings.ini"),
+                    L"historyFile=" + Join(computer, L"TransferredFiles.dat"), L"deviceIni0=E:\\Quavercart\\Quavercart.ini",
+                    L"deviceIni1=" + Join(computer, L"Quavercart.ini")},
+                "first start of a new player");
+    EXPECT_EQ(16u, Bytes(L"E:\\Quavercart\\device.id").size());
     EXPECT_TRUE(::PathIsDirectoryW(computer.c_str())) << Narrow(computer);
-    EXPECT_EQ(Join(computer, L"Settings.ini"), r[L"settingsIni"]);
-    EXPECT_EQ(Join(computer, L"TransferredFiles.dat"), r[L"historyFile"]);
-    EXPECT_EQ(L"E:\\Quavercart\\Quavercart.ini", r[L"deviceIni0"]);
-    EXPECT_EQ(Join(computer, L"Quavercart.ini"), r[L"deviceIni1"]);
-    EXPECT_EQ("\xFF\xFE", Bytes(L"E:\\Quavercart\\Quavercart.ini").substr(0, 2));
+    EXPECT_EQ("\xFF\xFE", Bytes(kDeviceIni).substr(0, 2));
 
-    // Second start from the same player on the same account.
-    r = RunProbe(L"init");
-    EXPECT_EQ(L"1", r[L"identityOk"]);
-    EXPECT_EQ(L"0", r[L"first"]);
-    EXPECT_EQ(L"0", r[L"settingsCreated"]);
-    EXPECT_EQ(identity, r[L"identity"]);
+    ExpectLines(RunProbe(L"init"), {L"identityOk=1", L"first=0", L"settingsCreated=0", L"identity=" + identity},
+                "second start");
 
     // The settings dialog's OK, then its next opening.
-    r = RunProbe(L"save");
-    EXPECT_EQ(L"1", r[L"foldersSaved"]);
-    EXPECT_EQ(L"1", r[L"pairsSaved"]);
-    EXPECT_EQ(Bytes(L"E:\\Quavercart\\Quavercart.ini"), Bytes(Join(computer, L"Quavercart.ini")))
-        << "the per-computer copy equals the player's file";
-    const std::string settings = Bytes(Join(computer, L"Settings.ini"));
-    EXPECT_EQ("\xFF\xFE", settings.substr(0, 2)) << settings;
-    r = RunProbe(L"load");
-    EXPECT_EQ(L"0101", r[L"flags"]);
-    EXPECT_EQ(L"C:\\My Songs", r[L"folder1"]);
-    EXPECT_EQ(L"C:\\\x97f3\x697d", r[L"folder2"]) << "a Japanese folder name survives";
-    EXPECT_EQ(L"mp3>Music", r[L"pair1"]);
-    EXPECT_EQ(L"ogg>Music\\Ogg", r[L"pair2"]);
+    ExpectLines(RunProbe(L"save"), {L"foldersSaved=1", L"pairsSaved=1"}, "save");
+    EXPECT_EQ(Bytes(kDeviceIni), Bytes(Join(computer, L"Quavercart.ini"))) << "the per-computer copy equals the player's";
+    EXPECT_EQ("\xFF\xFE", Bytes(Join(computer, L"Settings.ini")).substr(0, 2));
+    ExpectLines(RunProbe(L"load"), {L"flags=0101", L"folder1=C:\\My Songs", L"folder2=C:\\\x97f3\x697d",
+                                    L"pair1=mp3>Music", L"pair2=ogg>Music\\Ogg"},
+                "load");
 
     // The player's settings file lost: this computer's copy comes back.
     const std::string saved = Bytes(Join(computer, L"Quavercart.ini"));
-    ASSERT_TRUE(::DeleteFileW(L"E:\\Quavercart\\Quavercart.ini"));
-    r = RunProbe(L"init");
-    EXPECT_EQ(L"0", r[L"settingsCreated"]);
-    EXPECT_EQ(saved, Bytes(L"E:\\Quavercart\\Quavercart.ini"));
+    ASSERT_TRUE(::DeleteFileW(kDeviceIni));
+    ExpectLines(RunProbe(L"init"), {L"settingsCreated=0"}, "restore");
+    EXPECT_EQ(saved, Bytes(kDeviceIni));
 
-    r = RunProbe(L"history");
-    EXPECT_EQ(L"1", r[L"appended"]);
-    EXPECT_EQ(L"1", r[L"loaded"]);
-    EXPECT_EQ(L"1", r[L"entries"]);
+    ExpectLines(RunProbe(L"history"), {L"appended=1", L"loaded=1", L"entries=1"}, "history");
 
     // Another account sees the identity but has no folder for it yet.
     ASSERT_TRUE(DeleteTree(computer));
-    r = RunProbe(L"init");
-    EXPECT_EQ(L"1", r[L"identityOk"]);
-    EXPECT_EQ(L"1", r[L"first"]);
-    EXPECT_EQ(identity, r[L"identity"]);
+    ExpectLines(RunProbe(L"init"), {L"identityOk=1", L"first=1", L"identity=" + identity}, "another account");
     EXPECT_TRUE(::PathIsDirectoryW(computer.c_str()));
 
     // The player is gone: every path that needs the identity fails.
     ASSERT_TRUE(DeleteTree(L"E:\\Quavercart"));
-    ASSERT_TRUE(::CopyFileW(ProbeBuildPath().c_str(), kProbe, FALSE));
     r = RunProbe(L"load");
-    EXPECT_EQ(L"<failed>", r[L"identity"]);
-    EXPECT_EQ(L"<failed>", r[L"settingsIni"]);
-    EXPECT_EQ(L"<failed>", r[L"historyFile"]);
-    EXPECT_EQ(L"<failed>", r[L"deviceIni1"]);
-    EXPECT_EQ(L"0110", r[L"flags"]) << "the first-start ticks";
-    EXPECT_EQ(L"", r[L"pair1"]);
+    ExpectLines(r, {L"identity=<failed>", L"settingsIni=<failed>", L"historyFile=<failed>", L"deviceIni1=<failed>",
+                    L"flags=0110"},
+                "player gone: the first-start ticks");
+    EXPECT_EQ(std::wstring::npos, r.find(L"pair1=")) << Narrow(r);
     DeleteTree(L"E:\\Tools");
 }
 

@@ -16,16 +16,10 @@ std::wstring FreshFolder(const wchar_t* name) {
     return folder;
 }
 
-std::string Utf16(const std::wstring& text) {
-    std::string bytes;
-    for (wchar_t c : text) {
-        bytes.push_back(static_cast<char>(c & 0xFF));
-        bytes.push_back(static_cast<char>((c >> 8) & 0xFF));
-    }
-    return bytes;
+// wchar_t is UTF-16LE on this platform.
+std::string WithMark(const std::wstring& text) {
+    return "\xFF\xFE" + std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
 }
-
-std::string WithMark(const std::wstring& text) { return std::string("\xFF\xFE", 2) + Utf16(text); }
 
 BoxSeen RunAnsweringMessageBox(const std::function<void()>& call, unsigned waitMs) {
     BoxSeen seen;

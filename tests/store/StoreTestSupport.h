@@ -11,7 +11,6 @@ namespace storetest {
 
 // %TEMP%\name, emptied.
 std::wstring FreshFolder(const wchar_t* name);
-std::string Utf16(const std::wstring& text);
 std::string WithMark(const std::wstring& text);  // FF FE + UTF-16LE
 
 struct BoxSeen {
