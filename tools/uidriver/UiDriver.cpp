@@ -154,7 +154,7 @@ bool ChooseTrayMenuItem(HWND owner, UINT callbackMessage, int steps, DWORD timeo
     ::PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
     ::PostMessageW(menu, WM_KEYUP, VK_RETURN, 0xC0000000);
     // A greyed item leaves the menu open: close it so the owner is not stuck.
-    if (!WaitForNoWindow({L"#32768", L"", pid, true}, 2000)) {
+    if (!WaitForNoWindow({L"#32768", L"", pid, true}, 5000)) {
         ::PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
         ::PostMessageW(menu, WM_KEYUP, VK_ESCAPE, 0xC0000000);
         WaitForNoWindow({L"#32768", L"", pid, true}, timeoutMs);
