@@ -172,26 +172,16 @@ TEST_F(IdentityTest, DeviceSettingsDefaultsAndRestore) {
 }
 
 TEST(SpecialFolders, DesktopsMyMusicAndBadSelectors) {
-    struct Case {
-        const char* name;
-        std::function<bool(std::wstring&)> get;
-        int csidl;  // 0: the call fails and leaves its output
-    } cases[] = {
-        {"desktop 1", [](std::wstring& f) { return GetDesktopFolder(1, f); }, CSIDL_DESKTOPDIRECTORY},
-        {"desktop 0", [](std::wstring& f) { return GetDesktopFolder(0, f); }, CSIDL_COMMON_DESKTOPDIRECTORY},
-        {"desktop 2", [](std::wstring& f) { return GetDesktopFolder(2, f); }, 0},
-        {"desktop -1", [](std::wstring& f) { return GetDesktopFolder(-1, f); }, 0},
-        {"My Music", GetMyMusicFolder, CSIDL_MYMUSIC},
-        {"device settings 2", [](std::wstring& f) { return GetDeviceIniPath(2, f); }, 0},
-    };
-    for (const Case& c : cases) {
-        wchar_t expected[MAX_PATH + 1] = L"untouched";
-        if (c.csidl) {
-            ASSERT_TRUE(::SHGetSpecialFolderPathW(nullptr, expected, c.csidl, FALSE)) << c.name;
-        }
-        std::wstring folder = L"untouched";
-        EXPECT_EQ(c.csidl != 0, c.get(folder)) << c.name;
-        EXPECT_EQ(expected, folder) << c.name;
+    std::wstring folder = L"untouched";
+    EXPECT_FALSE(GetDesktopFolder(2, folder));
+    EXPECT_FALSE(GetDesktopFolder(-1, folder));
+    EXPECT_FALSE(GetDeviceIniPath(2, folder));
+    EXPECT_EQ(L"untouched", folder);
+    wchar_t expected[MAX_PATH + 1];
+    for (int csidl : {CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_MYMUSIC}) {
+        ASSERT_TRUE(::SHGetSpecialFolderPathW(nullptr, expected, csidl, FALSE)) << csidl;
+        bool ok = csidl == CSIDL_MYMUSIC ? GetMyMusicFolder(folder) : GetDesktopFolder(csidl == CSIDL_DESKTOPDIRECTORY, folder);
+        EXPECT_TRUE(ok && folder == expected) << "folder " << csidl << ": " << Narrow(folder);
     }
 }
 

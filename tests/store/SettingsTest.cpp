@@ -36,35 +36,31 @@ protected:
 TEST_F(SettingsTest, FolderSettingsRoundTripInAUnicodeFile) {
     struct Case {
         const char* name;
-        bool all, myMusic, desk, selected;
-        std::vector<std::wstring> folders;
+        CSettingsModel saved;  // the four ticks, then the folders
     } cases[] = {
-        {"one folder", false, true, true, true, {L"C:\\My Songs"}},
-        {"all flags off, no folders", false, false, false, false, {}},
-        {"all flags on", true, true, true, true, {L"D:\\Audio", L" E:\\Spaces \\"}},
-        {"Japanese and Russian names", false, false, true, true,
-         {L"C:\\\x97f3\x697d\\\x30d5\x30a9\x30eb\x30c0", L"D:\\\x041c\x0443\x0437\x044b\x043a\x0430"}},
+        {"one folder", {false, true, true, true, {L"C:\\My Songs"}, {}}},
+        {"all flags off, no folders", {false, false, false, false, {}, {}}},
+        {"all flags on", {true, true, true, true, {L"D:\\Audio", L" E:\\Spaces \\"}, {}}},
+        {"Japanese and Russian names",
+         {false, false, true, true,
+          {L"C:\\\x97f3\x697d\\\x30d5\x30a9\x30eb\x30c0", L"D:\\\x041c\x0443\x0437\x044b\x043a\x0430"}, {}}},
     };
     for (const Case& c : cases) {
         // The first save makes the file and its per-computer folder.
         ::DeleteFileW(settingsIni.c_str());
-        CSettingsModel saved, loaded;
-        saved.allFolders = c.all;
-        saved.myMusic = c.myMusic;
-        saved.deskTop = c.desk;
-        saved.selectedFolders = c.selected;
-        saved.folders = c.folders;
+        const CSettingsModel& saved = c.saved;
+        CSettingsModel loaded;
         EXPECT_TRUE(saved.SaveFolderSettingsTo(settingsIni.c_str())) << c.name;
         std::wstring text = Text(settingsIni);
-        EXPECT_NE(std::wstring::npos, text.find(L"FolderCount=" + std::to_wstring(c.folders.size()))) << c.name;
-        for (size_t i = 0; i < c.folders.size(); ++i) {
-            std::wstring line = L"Folder" + std::to_wstring(i + 1) + L"=\"" + c.folders[i] + L"\"";
+        EXPECT_NE(std::wstring::npos, text.find(L"FolderCount=" + std::to_wstring(saved.folders.size()))) << c.name;
+        for (size_t i = 0; i < saved.folders.size(); ++i) {
+            std::wstring line = L"Folder" + std::to_wstring(i + 1) + L"=\"" + saved.folders[i] + L"\"";
             EXPECT_NE(std::wstring::npos, text.find(line)) << c.name << ": " << Narrow(text);
         }
         loaded.folders = {L"stale"};
         loaded.LoadFolderSettingsFrom(settingsIni.c_str());
         EXPECT_EQ(Flags(saved), Flags(loaded)) << c.name;
-        EXPECT_EQ(c.folders, loaded.folders) << c.name;
+        EXPECT_EQ(saved.folders, loaded.folders) << c.name;
     }
 
     // Three folders, then two: Folder3 stays in the file but is not read.
