@@ -85,12 +85,14 @@ TEST_F(SysFileTest, ResultsAndLogLines) {
     ASSERT_TRUE(WriteBytes(openPath, "payload") && WriteBytes(sourcePath, "payload") && WriteBytes(movedPath, "old"));
     ASSERT_TRUE(WriteBytes(copyPath, "old contents, longer") && ::SetFileAttributesW(copyPath.c_str(), FILE_ATTRIBUTE_READONLY));
     CSysTextFile closed, open;
-    CSysFile gone, source, sparse;
+    CSysFile gone, source, sparse, readOnly;
     closed.SetPath(closedPath.c_str());
     open.SetPath(openPath.c_str());
     gone.SetPath(absent.c_str());
     source.SetPath(sourcePath.c_str());
     sparse.SetPath(Path(L"sparse.bin").c_str());
+    readOnly.SetPath(Path(L"readonly.bin").c_str());
+    ASSERT_TRUE(WriteBytes(readOnly.Path(), "x"));
     const FILETIME written = {0x22222200, 0x01c10000};
     ASSERT_EQ(S_OK, source.Open(GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING));
     ASSERT_TRUE(source.SetCreationTime({0x11111100, 0x01c00000}) == S_OK && source.SetLastWriteTime(written) == S_OK);
@@ -173,6 +175,12 @@ TEST_F(SysFileTest, ResultsAndLogLines) {
         {"open WriteLine", [&] { return open.WriteLine(L"cd") ? S_OK : E_FAIL; }, E_FAIL,
          L"[Write]" + notReady + kAnyCode + L" " + openPath},
         {"closed WriteNewLine", [&] { return closed.WriteNewLine() ? S_OK : E_FAIL; }, E_FAIL, L"[Write]" + sys},
+        {"SetAttributes", [&] {
+             HRESULT hr = readOnly.SetAttributes(FILE_ATTRIBUTE_READONLY);
+             return readOnly.GetAttributes(attributes) == S_OK && (attributes & FILE_ATTRIBUTE_READONLY) ? hr : E_UNEXPECTED;
+         }, S_OK, L""},
+        {"Delete makes a read-only file writable first",
+         [&] { HRESULT hr = readOnly.Delete(); return FileExists(readOnly.Path()) ? E_UNEXPECTED : hr; }, S_OK, L""},
         {"missing Delete is silent", [&] { return gone.Delete(); }, E_FAIL, L""},
         {"missing SetAttributes is silent", [&] { return gone.SetAttributes(FILE_ATTRIBUTE_NORMAL); }, E_FAIL, L""},
         {"missing Exists", [&] { return gone.Exists(); }, S_FALSE, L""},
@@ -265,18 +273,12 @@ TEST_F(SysFileTest, ReadLineRules) {
     } cases[] = {
         {"two ended lines", Utf16(L"ab\r\ncd\r\n"), {L"ab", L"cd"}},
         {"last line without end", Utf16(L"ab\r\ncd"), {L"ab", L"cd"}},
-        {"last line of one unit", Utf16(L"ab\r\nc"), {L"ab"}},
-        {"blank line first", Utf16(L"\r\nab\r\n"), {}},
-        {"blank line stops", Utf16(L"ab\r\n\r\ncd\r\n"), {L"ab"}},
-        {"lone CR kept", Utf16(L"a\rb\r\n"), {L"a\rb"}},
-        {"lone LF kept", Utf16(L"a\nb\r\n"), {L"a\nb"}},
-        {"CR before CR LF", Utf16(L"a\r\r\n"), {L"a\r"}},
-        {"CR at the end", Utf16(L"ab\r"), {L"ab\r"}},
-        {"LF CR is no line end", Utf16(L"a\n\rb"), {L"a\n\rb"}},
-        {"odd trailing byte", Utf16(L"ab") + "x", {L"ab"}},
-        {"empty file", "", {}},
-        {"one unit", Utf16(L"a"), {}},
-        {"one byte", "a", {}},
+        {"last line of one unit", Utf16(L"ab\r\nc"), {L"ab"}}, {"blank line first", Utf16(L"\r\nab\r\n"), {}},
+        {"blank line stops", Utf16(L"ab\r\n\r\ncd\r\n"), {L"ab"}}, {"lone CR kept", Utf16(L"a\rb\r\n"), {L"a\rb"}},
+        {"lone LF kept", Utf16(L"a\nb\r\n"), {L"a\nb"}}, {"CR before CR LF", Utf16(L"a\r\r\n"), {L"a\r"}},
+        {"CR at the end", Utf16(L"ab\r"), {L"ab\r"}}, {"LF CR is no line end", Utf16(L"a\n\rb"), {L"a\n\rb"}},
+        {"odd trailing byte", Utf16(L"ab") + "x", {L"ab"}}, {"empty file", "", {}},
+        {"one unit", Utf16(L"a"), {}}, {"one byte", "a", {}},
         {"Japanese text", Utf16(L"\x65e5\x672c\r\n"), {L"\x65e5\x672c"}},
     };
     const std::wstring path = Path(L"read.txt");

@@ -58,24 +58,22 @@ TEST_F(IdentityTest, IdentityTextFromTheFileBytes) {
 }
 
 TEST_F(IdentityTest, StartsOnEachAccount) {
-    const std::wstring other = Join(folder, L"other account");
+    const std::wstring otherAccount = Join(folder, L"other account");
+    const wchar_t *r = root.c_str(), *data = appData.c_str(), *other = otherAccount.c_str();
     struct Case {
         const char* name;
         std::function<void()> prepare;
-        const wchar_t* root;
-        const wchar_t* appData;
+        const wchar_t *root, *appData;
         bool result;
         int first;
     } cases[] = {
-        {"first start", [] {}, root.c_str(), appData.c_str(), true, 1},
-        {"second start", [] {}, root.c_str(), appData.c_str(), true, 0},
-        {"another account", [] {}, root.c_str(), other.c_str(), true, 1},
-        {"per-computer folder removed", [&] { DeleteTree(ComputerFolder(appData)); }, root.c_str(), appData.c_str(),
-         true, 1},
-        {"no root: start-up goes on", [] {}, nullptr, appData.c_str(), true, 0},
-        {"known identity without application data", [] {}, root.c_str(), nullptr, true, 0},
-        {"new identity without application data", [&] { DeleteTree(Join(root, L"Quavercart")); }, root.c_str(),
-         nullptr, false, 1},
+        {"first start", [] {}, r, data, true, 1},
+        {"second start", [] {}, r, data, true, 0},
+        {"another account", [] {}, r, other, true, 1},
+        {"per-computer folder removed", [&] { DeleteTree(ComputerFolder(appData)); }, r, data, true, 1},
+        {"no root: start-up goes on", [] {}, nullptr, data, true, 0},
+        {"known identity without application data", [] {}, r, nullptr, true, 0},
+        {"new identity without application data", [&] { DeleteTree(Join(root, L"Quavercart")); }, r, nullptr, false, 1},
     };
     std::string identity;
     for (const Case& c : cases) {
@@ -99,12 +97,10 @@ TEST_F(IdentityTest, StartsOnEachAccount) {
     }
     EXPECT_EQ(4, identity[6] >> 4) << "a random (version 4) UUID in RFC 4122 byte order";
 
-    std::wstring path;
-    ASSERT_TRUE(ComputerPathAt(root.c_str(), appData.c_str(), kSettingsIniName, path));
-    EXPECT_EQ(Join(ComputerFolder(appData), L"Settings.ini"), path);
-    ASSERT_TRUE(ComputerPathAt(root.c_str(), appData.c_str(), kHistoryFileName, path));
-    EXPECT_EQ(Join(ComputerFolder(appData), L"TransferredFiles.dat"), path);
+    // The computer paths themselves are checked from the player (StoreOnPlayerTest).
+    std::wstring path = L"kept";
     EXPECT_FALSE(ComputerPathAt(root.c_str(), nullptr, kSettingsIniName, path));
+    EXPECT_EQ(L"kept", path);
 }
 
 TEST_F(IdentityTest, FailuresShowTheirMessageAndEndTheStart) {
@@ -141,7 +137,6 @@ TEST_F(IdentityTest, DeviceSettingsDefaultsAndRestore) {
     ASSERT_TRUE(InitDeviceIdentityAt(root.c_str(), appData.c_str(), first));
     std::wstring deviceIni = DeviceIniPathAt(root.c_str()), copy;
     ASSERT_TRUE(ComputerPathAt(root.c_str(), appData.c_str(), kDeviceIniName, copy));
-    EXPECT_EQ(Join(root, L"Quavercart\\Quavercart.ini"), deviceIni);
 
     EXPECT_EQ(1, InitDeviceSettingsAt(deviceIni.c_str(), copy.c_str()));
     EXPECT_FALSE(FileExists(copy)) << "the copy is made by saving only";
