@@ -15,8 +15,7 @@ const ULONGLONG MB = 1048576;
 
 ULONGLONG FreeBytes() {
     ULARGE_INTEGER avail, total, free;
-    if (!::GetDiskFreeSpaceExW(L"E:\\", &avail, &total, &free)) return 0;
-    return free.QuadPart;
+    return ::GetDiskFreeSpaceExW(L"E:\\", &avail, &total, &free) ? free.QuadPart : 0;
 }
 
 class CapacityTest : public ::testing::Test {
@@ -38,66 +37,57 @@ protected:
         SetFreeSpaceMargin(0, static_cast<DWORD>(free - usable));
         ASSERT_EQ(usable, GetUsableFreeBytes(L"E:\\"));
     }
-    bool Write(const std::wstring& source, const std::wstring& dest) { return WriteHere(worker, recorder, source, dest); }
-
-    CTransferThread worker;
-    CRecorder recorder;
 };
 
 } // namespace
 
-TEST_F(CapacityTest, AFileAsLargeAsTheUsableSpaceFitsOneByteMoreDoesNot) {
+TEST_F(CapacityTest, AFileAsLargeAsTheUsableSpaceFitsAndTheMegabytesStillNeeded) {
     const std::wstring src = Join(kSourceRoot, L"fit.mp3");
     ASSERT_TRUE(MakeFile(src, 3 * MB + 77));
     ASSERT_TRUE(MakeDirs(L"E:\\Music"));
+    CTransferThread worker;
+    CRecorder recorder;
     LeaveUsable(3 * MB + 77);
     worker.SetTotalBytes(3 * MB + 77);
-    EXPECT_TRUE(Write(src, L"E:\\Music\\fit.mp3")) << recorder.Describe();
+    EXPECT_TRUE(WriteHere(worker, recorder, src, L"E:\\Music\\fit.mp3")) << recorder.Describe();
     EXPECT_EQ(3 * MB + 77, SizeOf(L"E:\\Music\\fit.mp3"));
     EXPECT_EQ(0, worker.GetAbortFlg());
 
-    LeaveUsable(3 * MB + 76);
-    recorder.messages.clear();
-    EXPECT_FALSE(Write(src, L"E:\\Music\\fit (02).mp3"));
-    EXPECT_EQ(1, worker.GetAbortFlg());
-    ASSERT_EQ(1u, recorder.messages.size()) << recorder.Describe();
-    EXPECT_EQ(static_cast<UINT>(WM_APP_CAPACITY_ERROR), recorder.messages[0].message);
-    EXPECT_EQ("fit.mp3", Narrow(recorder.messages[0].text));
-    EXPECT_FALSE(FileExists(L"E:\\Music\\fit (02).mp3"));
-}
-
-TEST_F(CapacityTest, MegabytesStillNeededOnTheWorkedExample) {
-    // 30 MB in all, 10 MB done, 5 MB usable, the next file 6 MB.
-    const std::wstring src = Join(kSourceRoot, L"six.mp3");
-    ASSERT_TRUE(MakeFile(src, 6 * MB));
+    // 30 MB in all, the next file 6 MB (or one byte more than the room).
+    const std::wstring six = Join(kSourceRoot, L"six.mp3");
+    ASSERT_TRUE(MakeFile(six, 6 * MB));
     struct Case {
         const char* name;
-        ULONGLONG transferred;
+        const std::wstring& source;
+        ULONGLONG usable, transferred;
         WPARAM needed;
     } cases[] = {
-        {"20 MB remaining", 10 * MB, 15},
-        {"20 MB and 1,024 bytes remaining", 10 * MB - 1024, 16},
-        {"20 MB and 1,000 bytes remaining", 10 * MB - 1000, 15},
-        {"the file grew: less remains than is usable", 29 * MB, 1},
+        {"one byte more than the room", src, 3 * MB + 76, 0, 27},
+        {"20 MB remaining, 5 usable", six, 5 * MB, 10 * MB, 15},
+        {"20 MB and 1,024 bytes remaining", six, 5 * MB, 10 * MB - 1024, 16},
+        {"20 MB and 1,000 bytes remaining", six, 5 * MB, 10 * MB - 1000, 15},
+        {"the file grew: less remains than is usable", six, 5 * MB, 29 * MB, 1},
     };
     for (const Case& c : cases) {
         CTransferThread w;
         CRecorder rec;
         w.SetTotalBytes(30 * MB);
         w.SetTransferredBytes(c.transferred);
-        LeaveUsable(5 * MB);
-        EXPECT_FALSE(WriteHere(w, rec, src, L"E:\\Music\\six.mp3")) << c.name;
+        LeaveUsable(c.usable);
+        EXPECT_FALSE(WriteHere(w, rec, c.source, L"E:\\Music\\next.mp3")) << c.name;
         ASSERT_EQ(1u, rec.messages.size()) << c.name << "\n" << rec.Describe();
         EXPECT_EQ(static_cast<UINT>(WM_APP_CAPACITY_ERROR), rec.messages[0].message) << c.name;
         EXPECT_EQ(c.needed, rec.messages[0].wParam) << c.name;
+        EXPECT_EQ(Narrow(c.source.substr(c.source.rfind(L'\\') + 1)), Narrow(rec.messages[0].text)) << c.name;
         EXPECT_EQ(1, w.GetAbortFlg()) << c.name;
+        EXPECT_EQ(std::vector<std::wstring>{L"fit.mp3"}, ListFolder(L"E:\\Music")) << c.name;
     }
 }
 
 TEST_F(CapacityTest, ShortOnTheThirdOfFiveEndsTheTransferThere) {
     SearchOnly(kSourceRoot);
-    for (int i = 1; i <= 5; ++i) {
-        SYSTEMTIME when = Utc(2007, 1, static_cast<WORD>(i), 12, 0, 0);
+    for (WORD i = 1; i <= 5; ++i) {
+        SYSTEMTIME when = Utc(2007, 1, i, 12, 0, 0);
         ASSERT_TRUE(MakeFile(Join(kSourceRoot, L"f" + std::to_wstring(i) + L".mp3"), 4 * MB, &when));
     }
     // Ten usable megabytes: two files fit, the third does not.
@@ -107,6 +97,8 @@ TEST_F(CapacityTest, ShortOnTheThirdOfFiveEndsTheTransferThere) {
     WriteDeviceSetting(L"DiskSpace", L"Margin", std::to_wstring(free - 10 * MB).c_str());
     ASSERT_EQ(free, FreeBytes());
 
+    CTransferThread worker;
+    CRecorder recorder;
     EXPECT_EQ(1u, RunTransfer(worker, recorder));
     ASSERT_FALSE(recorder.messages.empty());
     const Posted& last = recorder.messages.back();
@@ -118,10 +110,9 @@ TEST_F(CapacityTest, ShortOnTheThirdOfFiveEndsTheTransferThere) {
     EXPECT_EQ(1, recorder.Count(WM_APP_CAPACITY_ERROR));
     EXPECT_EQ(0, recorder.Count(WM_APP_MESSAGE_BOX) + recorder.Count(WM_APP_TRANSFER_COMPLETE) +
                      recorder.Count(WM_APP_TRANSFER_INTERRUPTED) + recorder.Count(WM_APP_TRANSFER_CANCELED));
-    std::vector<std::wstring> log = recorder.Log();
+    std::vector<std::string> log = recorder.Log();
     ASSERT_EQ(3u, log.size());
-    EXPECT_EQ(Narrow(L"Transferring " + Join(kSourceRoot, L"f3.mp3") + L" ... "), Narrow(log[2]))
-        << "the pending line is never replaced";
+    EXPECT_EQ(LogLine(Join(kSourceRoot, L"f3.mp3"), L""), log[2]) << "the pending line is never replaced";
     EXPECT_EQ(2u, HistoryLines().size());
     std::vector<std::wstring> copied = ListFolder(L"E:\\Music");
     std::sort(copied.begin(), copied.end());

@@ -4,7 +4,6 @@
 #include "store/AppPaths.h"
 
 #include <shlobj.h>
-#include <shlwapi.h>
 
 namespace qctest {
 
@@ -13,28 +12,49 @@ const wchar_t kSourceRoot[] = L"C:\\qcsrc";
 namespace {
 const wchar_t kRecorderClass[] = L"QcTransferRecorder";
 constexpr UINT_PTR kAnswerTimer = 1;
+const char* const kNames[] = {"RANGE",    "POS",         "LOG",            "CURRENT", "SEARCH_BEGIN", "SEARCH_END",
+                              "COMPLETE", "INTERRUPTED", "CAPACITY_ERROR", "BOX",     "CANCELED"};
 
-bool CarriesText(UINT message) {
-    return message == WM_APP_LOG_LINE || message == WM_APP_CAPACITY_ERROR || message == WM_APP_MESSAGE_BOX;
-}
-} // namespace
+// Music left on C: would be found by the next program's search of that drive.
+struct CSourcesCleanup {
+    ~CSourcesCleanup() { DeleteTree(kSourceRoot); }
+} g_sourcesCleanup;
 
-const char* MessageName(UINT message) {
-    switch (message) {
-    case WM_APP_SET_PROGRESS_RANGE: return "RANGE";
-    case WM_APP_SET_PROGRESS_POS: return "POS";
-    case WM_APP_LOG_LINE: return "LOG";
-    case WM_APP_CURRENT_FILE: return "CURRENT";
-    case WM_APP_SEARCH_BEGIN: return "SEARCH_BEGIN";
-    case WM_APP_SEARCH_END: return "SEARCH_END";
-    case WM_APP_TRANSFER_COMPLETE: return "COMPLETE";
-    case WM_APP_TRANSFER_INTERRUPTED: return "INTERRUPTED";
-    case WM_APP_CAPACITY_ERROR: return "CAPACITY_ERROR";
-    case WM_APP_MESSAGE_BOX: return "BOX";
-    case WM_APP_TRANSFER_CANCELED: return "CANCELED";
-    default: return "?";
+class CTestFile : public CSysFile {
+public:
+    CTestFile(Fault fault, ULONGLONG after, DWORD delayMs) : m_fault(fault), m_after(after), m_delayMs(delayMs) {}
+    HRESULT Read(DWORD count, DWORD& read, void* buffer) override {
+        ::Sleep(m_delayMs);
+        if (m_done >= m_after && (m_fault == Fault::kShrinks || m_fault == Fault::kReadFails)) {
+            read = 0;
+            return m_fault == Fault::kShrinks ? S_OK : E_FAIL;
+        }
+        HRESULT hr = CSysFile::Read(count, read, buffer);
+        m_done += read;
+        return hr;
     }
-}
+    HRESULT Write(DWORD count, const void* data, DWORD& written) override {
+        bool failing = m_done >= m_after;
+        if (failing && (m_fault == Fault::kWriteFails || m_fault == Fault::kVanishes)) {
+            written = 0;
+            return E_FAIL;
+        }
+        HRESULT hr = CSysFile::Write(failing && m_fault == Fault::kShortWrite ? count / 2 : count, data, written);
+        m_done += written;
+        return hr;
+    }
+    HRESULT GetSize(ULONGLONG& size) const override {
+        return m_fault == Fault::kSizeFails ? E_FAIL : CSysFile::GetSize(size);
+    }
+    // A vanished medium: nothing can be deleted any more.
+    HRESULT Delete() override { return m_fault == Fault::kVanishes ? E_FAIL : CSysFile::Delete(); }
+
+private:
+    Fault m_fault;
+    ULONGLONG m_after, m_done = 0;
+    DWORD m_delayMs;
+};
+} // namespace
 
 CRecorder::CRecorder() : m_answer(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
     WNDCLASSW wc = {};
@@ -46,8 +66,6 @@ CRecorder::CRecorder() : m_answer(::CreateEventW(nullptr, FALSE, FALSE, nullptr)
     ::SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
-CRecorder::~CRecorder() { Close(); }
-
 void CRecorder::Close() {
     if (m_closed) return;
     Pump(0);
@@ -58,113 +76,112 @@ void CRecorder::Close() {
 
 LRESULT CALLBACK CRecorder::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<CRecorder*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self && message >= WM_APP_SET_PROGRESS_RANGE && message <= WM_APP_TRANSFER_CANCELED) {
-        self->Record(message, wParam, lParam);
-        return 0;
-    }
-    if (self && message == WM_TIMER && wParam == kAnswerTimer) {
+    if (!self) return ::DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_TIMER && wParam == kAnswerTimer) {
         ::KillTimer(window, kAnswerTimer);
-        self->answeredAt.push_back(::GetTickCount());
-        ::SetEvent(self->m_answer.Get());
-        return 0;
-    }
-    return ::DefWindowProcW(window, message, wParam, lParam);
-}
-
-void CRecorder::Record(UINT message, WPARAM wParam, LPARAM lParam) {
-    Posted p;
-    p.message = message;
-    p.wParam = wParam;
-    p.lParam = lParam;
-    p.tick = ::GetTickCount();
-    if (CarriesText(message) && lParam) {
-        p.text = reinterpret_cast<const wchar_t*>(lParam);
-        FreeTransferText(lParam);
-    }
-    if (message == WM_APP_CURRENT_FILE) {
-        if (wParam) p.text = reinterpret_cast<const wchar_t*>(wParam);
-        if (lParam) p.text2 = reinterpret_cast<const wchar_t*>(lParam);
-        FreeTransferText(static_cast<LPARAM>(wParam));
-        FreeTransferText(lParam);
-    }
-    messages.push_back(p);
-    if (onMessage) onMessage(messages.back());
-    if (message == WM_APP_MESSAGE_BOX) {
-        if (answerDelayMs == 0) {
-            answeredAt.push_back(::GetTickCount());
-            ::SetEvent(m_answer.Get());
+    } else if (message < WM_APP_SET_PROGRESS_RANGE || message > WM_APP_TRANSFER_CANCELED) {
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    } else {
+        Posted p{message, wParam, lParam, L"", L"", ::GetTickCount()};
+        if (message == WM_APP_CURRENT_FILE) {
+            if (wParam) p.text = reinterpret_cast<const wchar_t*>(wParam);
+            if (lParam) p.text2 = reinterpret_cast<const wchar_t*>(lParam);
+            FreeTransferText(static_cast<LPARAM>(wParam));
+        } else if (lParam && (message == WM_APP_LOG_LINE || message == WM_APP_CAPACITY_ERROR ||
+                              message == WM_APP_MESSAGE_BOX)) {
+            p.text = reinterpret_cast<const wchar_t*>(lParam);
         } else {
-            ::SetTimer(m_window, kAnswerTimer, answerDelayMs, nullptr);
+            lParam = 0;
+        }
+        FreeTransferText(lParam);
+        self->messages.push_back(p);
+        if (self->onMessage) self->onMessage(self->messages.back());
+        if (message != WM_APP_MESSAGE_BOX) return 0;
+        if (self->answerDelayMs) {
+            ::SetTimer(window, kAnswerTimer, self->answerDelayMs, nullptr);
+            return 0;
         }
     }
+    self->answeredAt.push_back(::GetTickCount());
+    ::SetEvent(self->m_answer.Get());
+    return 0;
 }
 
 void CRecorder::Pump(DWORD ms) {
-    DWORD start = ::GetTickCount();
-    for (;;) {
+    for (DWORD start = ::GetTickCount();;) {
         MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
         if (::GetTickCount() - start >= ms) return;
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
 }
 
-std::vector<UINT> CRecorder::Ids() const {
-    std::vector<UINT> ids;
-    for (const Posted& p : messages) ids.push_back(p.message);
-    return ids;
+std::vector<LPARAM> CRecorder::LParams(UINT message) const {
+    std::vector<LPARAM> values;
+    for (const Posted& p : messages) {
+        if (p.message == message) values.push_back(p.lParam);
+    }
+    return values;
 }
 
-int CRecorder::Count(UINT message) const {
-    int n = 0;
-    for (const Posted& p : messages) n += p.message == message;
-    return n;
-}
-
-std::vector<std::wstring> CRecorder::Log() const {
-    std::vector<std::wstring> log;
+std::vector<std::string> CRecorder::Log() const {
+    std::vector<std::string> log;
     for (const Posted& p : messages) {
         if (p.message != WM_APP_LOG_LINE) continue;
-        if (p.wParam == 1 && !log.empty()) {
-            log.back() = p.text;
-        } else {
-            log.push_back(p.text);
-        }
+        if (p.wParam == 1 && !log.empty()) log.pop_back();
+        log.push_back(Narrow(p.text));
     }
     return log;
 }
 
-std::vector<std::wstring> CRecorder::Boxes() const {
-    std::vector<std::wstring> boxes;
-    for (const Posted& p : messages) {
-        if (p.message == WM_APP_MESSAGE_BOX) boxes.push_back(p.text);
-    }
-    return boxes;
-}
-
-std::string CRecorder::Describe() const {
+std::string CRecorder::Describe(UINT skip) const {
     std::string out;
     for (const Posted& p : messages) {
-        out += MessageName(p.message);
-        out += "(" + std::to_string(p.wParam) + "," + std::to_string(p.lParam) + ")";
-        if (!p.text.empty()) out += " " + Narrow(p.text);
-        out += "\n";
+        if (p.message == skip) continue;
+        out += kNames[p.message - WM_APP_SET_PROGRESS_RANGE];
+        if (p.message == WM_APP_CURRENT_FILE) {
+            out += " " + Narrow(p.text + L" " + p.text2);
+        } else if (p.text.empty()) {
+            out += "(" + std::to_string(p.wParam) + "," + std::to_string(p.lParam) + ")\n";
+        } else {
+            out += "(" + std::to_string(p.wParam) + ") " + Narrow(p.text) + "\n";
+        }
     }
     return out;
 }
 
+unsigned CTestThread::Run(void* owner) {
+    if (!searchOnly) return CTransferThread::Run(owner);
+    BindReceiver(static_cast<CTransferReceiver*>(owner));
+    ResetTransferState();
+    return SearchFiles() ? 0 : 1;
+}
+
+std::unique_ptr<CSysFile> CTestThread::NewFileObject(FileRole role) {
+    if (role == FileRole::kSource && beforeCopy) beforeCopy(m_copies++);
+    bool source = role == FileRole::kSource;
+    return std::make_unique<CTestFile>(source ? sourceFault : destFault, faultAfter, source ? readDelayMs : 0);
+}
+
+UINT CTestThread::QueryDriveStrings(wchar_t* buffer) {
+    if (drives.empty()) return CTransferThread::QueryDriveStrings(buffer);
+    UINT n = 0;
+    for (wchar_t c : drives) buffer[n++] = c == L'|' ? L'\0' : c;
+    buffer[n] = buffer[n + 1] = L'\0';
+    return n + 1;
+}
+
+UINT CTestThread::QueryDriveKind(const wchar_t* root) {
+    auto it = kinds.find(root[0]);
+    return it == kinds.end() ? CTransferThread::QueryDriveKind(root) : it->second;
+}
+
 unsigned RunTransfer(CTransferThread& worker, CRecorder& recorder, DWORD timeoutMs) {
     if (worker.Start(&recorder) != 0) return ~0u;
-    DWORD start = ::GetTickCount();
-    while (worker.IsRunning()) {
-        recorder.Pump(10);
+    for (DWORD start = ::GetTickCount(); worker.IsRunning(); recorder.Pump(10)) {
         if (::GetTickCount() - start > timeoutMs) return ~0u;
     }
-    // Everything the worker posted before it ended.
-    recorder.Pump(50);
+    recorder.Pump(50);  // everything the worker posted before it ended
     return worker.GetExitCode();
 }
 
@@ -178,26 +195,14 @@ bool WriteHere(CTransferThread& worker, CRecorder& recorder, const std::wstring&
 }
 
 void ResetPlayer() {
-    wchar_t self[MAX_PATH + 1];
+    wchar_t self[MAX_PATH + 1], appData[MAX_PATH] = L"";
     ::GetModuleFileNameW(nullptr, self, MAX_PATH + 1);
-    WIN32_FIND_DATAW fd;
-    HANDLE find = ::FindFirstFileW(L"E:\\*", &fd);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = fd.cFileName;
-            if (name == L"." || name == L"..") continue;
-            std::wstring child = Join(L"E:\\", name);
-            if (::lstrcmpiW(child.c_str(), self) == 0) continue;
-            ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                DeleteTree(child);
-            } else {
-                ::DeleteFileW(child.c_str());
-            }
-        } while (::FindNextFileW(find, &fd));
-        ::FindClose(find);
+    for (const std::wstring& name : ListFolder(L"E:\\")) {
+        std::wstring child = Join(L"E:\\", name);
+        if (::lstrcmpiW(child.c_str(), self) == 0) continue;
+        ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (!::DeleteFileW(child.c_str())) DeleteTree(child);
     }
-    wchar_t appData[MAX_PATH] = L"";
     ::SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, appData);
     DeleteTree(Join(appData, L"Quavercart"));
     int first = 0;
@@ -206,38 +211,25 @@ void ResetPlayer() {
     SetFreeSpaceMargin(2, 20);
 }
 
-namespace {
-// Music left on C: would be found by the next program's search of that drive.
-struct CSourcesCleanup {
-    ~CSourcesCleanup() { DeleteTree(kSourceRoot); }
-} g_sourcesCleanup;
-} // namespace
-
 void ResetSources() {
     DeleteTree(kSourceRoot);
     MakeDirs(kSourceRoot);
 }
 
-namespace {
-std::wstring SettingsPath() {
+void WriteComputerSetting(const wchar_t* key, const wchar_t* value) {
     std::wstring path;
     GetSettingsIniPath(path);
-    return path;
+    ::WritePrivateProfileStringW(L"Settings", key, value, path.c_str());
 }
-} // namespace
 
-void WriteComputerSetting(const wchar_t* key, const wchar_t* value) {
-    ::WritePrivateProfileStringW(L"Settings", key, value, SettingsPath().c_str());
+void WriteDeviceSetting(const wchar_t* section, const wchar_t* key, const wchar_t* value) {
+    ::WritePrivateProfileStringW(section, key, value, DeviceIniPath().c_str());
 }
 
 std::wstring DeviceIniPath() {
     std::wstring path;
     GetDeviceIniPath(0, path);
     return path;
-}
-
-void WriteDeviceSetting(const wchar_t* section, const wchar_t* key, const wchar_t* value) {
-    ::WritePrivateProfileStringW(section, key, value, DeviceIniPath().c_str());
 }
 
 void SearchOnly(const std::wstring& folder) {
@@ -265,35 +257,21 @@ std::vector<std::wstring> HistoryLines() {
     return lines;
 }
 
-SYSTEMTIME Utc(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second) {
-    SYSTEMTIME st = {};
-    st.wYear = year;
-    st.wMonth = month;
-    st.wDay = day;
-    st.wHour = hour;
-    st.wMinute = minute;
-    st.wSecond = second;
-    return st;
-}
-
 bool MakeFile(const std::wstring& path, ULONGLONG size, const SYSTEMTIME* lastWriteUtc) {
     MakeDirs(path.substr(0, path.find_last_of(L'\\')));
     CHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     std::string block(1 << 20, '\0');
     for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>((i * 7 + path.size()) & 0xFF);
-    ULONGLONG left = size;
-    while (left > 0) {
+    for (ULONGLONG left = size; left > 0;) {
         DWORD chunk = static_cast<DWORD>(left < block.size() ? left : block.size());
         DWORD written = 0;
         if (!::WriteFile(file.Get(), block.data(), chunk, &written, nullptr) || written != chunk) return false;
         left -= chunk;
     }
-    if (lastWriteUtc) {
-        FILETIME ft;
-        if (!::SystemTimeToFileTime(lastWriteUtc, &ft) || !::SetFileTime(file.Get(), nullptr, nullptr, &ft)) return false;
-    }
-    return true;
+    FILETIME ft;
+    return !lastWriteUtc ||
+           (::SystemTimeToFileTime(lastWriteUtc, &ft) && ::SetFileTime(file.Get(), nullptr, nullptr, &ft));
 }
 
 ULONGLONG SizeOf(const std::wstring& path) {
@@ -305,13 +283,11 @@ ULONGLONG SizeOf(const std::wstring& path) {
 std::vector<std::wstring> ListFolder(const std::wstring& folder) {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW fd;
-    HANDLE find = ::FindFirstFileW(Join(folder, L"*").c_str(), &fd);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        std::wstring name = fd.cFileName;
-        if (name != L"." && name != L"..") names.push_back(name);
-    } while (::FindNextFileW(find, &fd));
-    ::FindClose(find);
+    CFindHandle find(::FindFirstFileW(Join(folder, L"*").c_str(), &fd));
+    while (find) {
+        if (std::wstring(fd.cFileName) != L"." && std::wstring(fd.cFileName) != L"..") names.push_back(fd.cFileName);
+        if (!::FindNextFileW(find.Get(), &fd)) break;
+    }
     return names;
 }
 
