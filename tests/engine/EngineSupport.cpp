@@ -11,7 +11,6 @@ const wchar_t kSourceRoot[] = L"C:\\qcsrc";
 
 namespace {
 const wchar_t kRecorderClass[] = L"QcTransferRecorder";
-constexpr UINT_PTR kAnswerTimer = 1;
 const char* const kNames[] = {"RANGE",    "POS",         "LOG",            "CURRENT", "SEARCH_BEGIN", "SEARCH_END",
                               "COMPLETE", "INTERRUPTED", "CAPACITY_ERROR", "BOX",     "CANCELED"};
 
@@ -77,41 +76,32 @@ void CRecorder::Close() {
 LRESULT CALLBACK CRecorder::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<CRecorder*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
     if (!self) return ::DefWindowProcW(window, message, wParam, lParam);
-    if (message == WM_TIMER && wParam == kAnswerTimer) {
-        ::KillTimer(window, kAnswerTimer);
-    } else if (message < WM_APP_SET_PROGRESS_RANGE || message > WM_APP_TRANSFER_CANCELED) {
+    if (message < WM_APP_SET_PROGRESS_RANGE || message > WM_APP_TRANSFER_CANCELED) {
         return ::DefWindowProcW(window, message, wParam, lParam);
-    } else {
-        Posted p{message, wParam, lParam, L"", L"", ::GetTickCount()};
-        if (message == WM_APP_CURRENT_FILE) {
-            if (wParam) p.text = reinterpret_cast<const wchar_t*>(wParam);
-            if (lParam) p.text2 = reinterpret_cast<const wchar_t*>(lParam);
-            FreeTransferText(static_cast<LPARAM>(wParam));
-        } else if (lParam && (message == WM_APP_LOG_LINE || message == WM_APP_CAPACITY_ERROR ||
-                              message == WM_APP_MESSAGE_BOX)) {
-            p.text = reinterpret_cast<const wchar_t*>(lParam);
-        } else {
-            lParam = 0;
-        }
-        FreeTransferText(lParam);
-        self->messages.push_back(p);
-        if (self->onMessage) self->onMessage(self->messages.back());
-        if (message != WM_APP_MESSAGE_BOX) return 0;
-        if (self->answerDelayMs) {
-            ::SetTimer(window, kAnswerTimer, self->answerDelayMs, nullptr);
-            return 0;
-        }
     }
-    self->answeredAt.push_back(::GetTickCount());
-    ::SetEvent(self->m_answer.Get());
+    Posted p{message, wParam, lParam, L"", L""};
+    if (message == WM_APP_CURRENT_FILE) {
+        if (wParam) p.text = reinterpret_cast<const wchar_t*>(wParam);
+        if (lParam) p.text2 = reinterpret_cast<const wchar_t*>(lParam);
+        FreeTransferText(static_cast<LPARAM>(wParam));
+    } else if (lParam && (message == WM_APP_LOG_LINE || message == WM_APP_CAPACITY_ERROR ||
+                          message == WM_APP_MESSAGE_BOX)) {
+        p.text = reinterpret_cast<const wchar_t*>(lParam);
+    } else {
+        lParam = 0;
+    }
+    FreeTransferText(lParam);
+    self->messages.push_back(p);
+    if (self->onMessage) self->onMessage(self->messages.back());
+    if (message == WM_APP_MESSAGE_BOX && self->answerBoxes) ::SetEvent(self->m_answer.Get());
     return 0;
 }
 
-void CRecorder::Pump(DWORD ms) {
+void CRecorder::Pump(DWORD ms, UINT until) {
     for (DWORD start = ::GetTickCount();;) {
         MSG msg;
         while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
-        if (::GetTickCount() - start >= ms) return;
+        if (::GetTickCount() - start >= ms || (until && Count(until))) return;
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
 }
@@ -176,8 +166,8 @@ UINT CTestThread::QueryDriveKind(const wchar_t* root) {
     return it == kinds.end() ? CTransferThread::QueryDriveKind(root) : it->second;
 }
 
-unsigned RunTransfer(CTransferThread& worker, CRecorder& recorder, DWORD timeoutMs) {
-    if (worker.Start(&recorder) != 0) return ~0u;
+unsigned RunTransfer(CTransferThread& worker, CRecorder& recorder, DWORD timeoutMs, bool start) {
+    if (start && worker.Start(&recorder) != 0) return ~0u;
     for (DWORD start = ::GetTickCount(); worker.IsRunning(); recorder.Pump(10)) {
         if (::GetTickCount() - start > timeoutMs) return ~0u;
     }

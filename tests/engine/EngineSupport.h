@@ -22,7 +22,6 @@ struct Posted {
     LPARAM lParam;
     std::wstring text;   // the text of lParam (or of wParam for CURRENT_FILE)
     std::wstring text2;  // the path text of CURRENT_FILE
-    DWORD tick;
 };
 
 class CRecorder : public CTransferReceiver {
@@ -36,12 +35,12 @@ public:
 
     // Called for every message after it has been recorded, before a box is answered.
     std::function<void(const Posted&)> onMessage;
-    DWORD answerDelayMs = 0;
+    bool answerBoxes = true;  // at once; else the test sets the answer event
     std::vector<Posted> messages;
-    std::vector<DWORD> answeredAt;
 
-    // Handles posted messages for at least the given time.
-    void Pump(DWORD ms);
+    // Handles posted messages for at least the given time, or until one of
+    // the kind `until` has come.
+    void Pump(DWORD ms, UINT until = 0);
     int Count(UINT message) const { return static_cast<int>(LParams(message).size()); }
     std::vector<LPARAM> LParams(UINT message) const;
     // The transfer log as the window would show it: wParam 1 replaces the last line.
@@ -87,9 +86,9 @@ inline std::string LogLine(const std::wstring& path, const std::wstring& outcome
     return Narrow(L"Transferring " + path + L" ... " + outcome);
 }
 
-// Starts the worker for the recorder and handles its messages until the
-// thread has ended; the worker's exit code, or ~0u when it did not end in time.
-unsigned RunTransfer(CTransferThread& worker, CRecorder& recorder, DWORD timeoutMs = 120000);
+// Starts the worker for the recorder (or only waits for it) and handles its messages
+// until the thread has ended; the worker's exit code, or ~0u when it did not end in time.
+unsigned RunTransfer(CTransferThread& worker, CRecorder& recorder, DWORD timeoutMs = 120000, bool start = true);
 // WriteData called on this thread: the answer to a box is given ahead, since
 // the recorder can only answer once the call has returned.
 bool WriteHere(CTransferThread& worker, CRecorder& recorder, const std::wstring& source, const std::wstring& dest);

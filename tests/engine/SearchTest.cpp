@@ -136,51 +136,47 @@ TEST_F(SearchTest, ExtensionTableAndCapacityKeys) {
     }
 }
 
-TEST_F(SearchTest, TheWalkSkipsHiddenAndSystemEntriesAndRepeatsFolders) {
+TEST_F(SearchTest, TheWalkCollectsNewTargetsBelowTheLengthLimitAndRepeatsTheirFolders) {
     SearchOnly(kSourceRoot);
+    const SYSTEMTIME when = Utc(2007, 3, 14, 9, 30, 5);
+    // A folder prefix of 250 characters: 250 + 10 + 1 exceeds 260, 250 + 9 + 1 does not.
+    const std::wstring deep = std::wstring(240, L'p') + L"\\abcde";
+    ASSERT_EQ(249u, Src(deep).size() - 6);
     struct File {
-        const wchar_t* path;
+        std::wstring path;
         DWORD attributes;
-    } files[] = {{L"Artist\\Album\\Song.MP3", 0},        {L"top.wma", 0},
-                 {L"mp3", 0},                             {L"notes.txt", 0},
-                 {L"Hidden\\inside.mp3", 0},              {L"hidden.mp3", FILE_ATTRIBUTE_HIDDEN},
-                 {L"system.mp3", FILE_ATTRIBUTE_SYSTEM}};
+        bool found;
+    } files[] = {
+        {L"Artist\\Album\\Song.MP3", 0, true}, {L"top.wma", 0, true}, {L"mp3", 0, false}, {L"notes.txt", 0, false},
+        {L"Hidden\\inside.mp3", 0, false}, {L"hidden.mp3", FILE_ATTRIBUTE_HIDDEN, false},
+        {L"system.mp3", FILE_ATTRIBUTE_SYSTEM, false}, {deep + L".mp3", 0, true}, {deep + L"f.mp3", 0, false},
+        // In the history by another letter case; with another stamp or another size.
+        {L"Known.mp3", 0, false}, {L"touched.mp3", 0, true}, {L"grown.mp3", 0, true}, {L"new.mp3", 0, true},
+    };
+    std::map<std::wstring, std::wstring> expected;
     for (const File& f : files) {
-        ASSERT_TRUE(MakeFile(Src(f.path), 5 + ::lstrlenW(f.path))) << Narrow(f.path);
+        ASSERT_TRUE(MakeFile(Src(f.path), 5 + f.path.size(), &when)) << Narrow(f.path);
         if (f.attributes) ::SetFileAttributesW(Src(f.path).c_str(), f.attributes);
+        if (f.found) expected[Src(f.path)] = L"E:\\Music\\" + f.path;
     }
     ::SetFileAttributesW(Src(L"Hidden").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    ASSERT_TRUE(WriteUtf16File(HistoryPath(), L"20070314093005,14,\"" + Src(L"KNOWN.MP3") + L"\"\r\n20070314093004,16,\"" +
+                                                  Src(L"touched.mp3") + L"\"\r\n20070314093005,15,\"" +
+                                                  Src(L"grown.mp3") + L"\"\r\n"));
     ASSERT_TRUE(Search());
     std::map<std::wstring, std::wstring> found;
     for (const auto& entry : worker.GetCandidates()) {
         found[entry.second->Path()] = entry.second->GetDestPath();
         EXPECT_EQ(SizeOf(entry.second->Path()), entry.second->GetFileSize()) << Narrow(entry.second->Path());
-        EXPECT_EQ(14u, entry.first.size());
+        EXPECT_EQ("20070314093005", Narrow(entry.first)) << Narrow(entry.second->Path());
     }
-    EXPECT_EQ((std::map<std::wstring, std::wstring>{{Src(L"Artist\\Album\\Song.MP3"), L"E:\\Music\\Artist\\Album\\Song.MP3"},
-                                                    {Src(L"top.wma"), L"E:\\Music\\top.wma"}}),
-              found);
-    EXPECT_TRUE(recorder.messages.empty()) << recorder.Describe();
-}
-
-TEST_F(SearchTest, ALongPathGivesAFailureLineAndTheWalkGoesOnUntilAStop) {
-    // A folder prefix of 250 characters: 250 + 10 + 1 exceeds 260, 250 + 9 + 1 does not.
-    std::wstring folder = Src(std::wstring(249 - 9, L'p'));
-    ASSERT_EQ(249u, folder.size());
-    ASSERT_TRUE(MakeFile(folder + L"\\abcde.mp3", 1));
-    ASSERT_TRUE(MakeFile(folder + L"\\abcdef.mp3", 1)) << "260-character path";
-    ASSERT_TRUE(worker.LoadExtensionTable());
-    Scan(kSourceRoot);
+    EXPECT_EQ(expected, found);
+    // A folder that cannot be walked gives the same line.
     Scan(Src(L"missing"));
     recorder.Pump(20);
-    EXPECT_EQ((std::vector<std::wstring>{folder + L"\\abcde.mp3"}), Found());
-    ASSERT_EQ(2u, recorder.messages.size()) << recorder.Describe();
-    std::wstring lines[] = {folder + L"\\abcdef.mp3", Src(L"missing")};
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(static_cast<UINT>(WM_APP_LOG_LINE), recorder.messages[i].message);
-        EXPECT_EQ(0u, recorder.messages[i].wParam) << "a new line";
-        EXPECT_EQ(LogLine(lines[i], L"Failed. (Source file could not be read.)"), Narrow(recorder.messages[i].text));
-    }
+    EXPECT_EQ("LOG(0) " + LogLine(Src(deep + L"f.mp3"), L"Failed. (Source file could not be read.)") + "\nLOG(0) " +
+                  LogLine(Src(L"missing"), L"Failed. (Source file could not be read.)") + "\n",
+              recorder.Describe());
 
     // A stop ends the walk, not as an error.
     worker.ResetTransferState();
@@ -234,22 +230,4 @@ TEST_F(SearchTest, OverlappingRootsKeepTheShorterDestinationOrTheFirstFound) {
     ASSERT_EQ(1u, worker.GetCandidates().size());
     EXPECT_EQ(first, worker.GetCandidates().begin()->second);
     EXPECT_EQ("E:\\Music\\a.mp3", Narrow(first->GetDestPath()));
-}
-
-TEST_F(SearchTest, TheHistoryDropsKnownFilesOnly) {
-    SearchOnly(kSourceRoot);
-    const SYSTEMTIME when = Utc(2007, 3, 14, 9, 30, 5);
-    std::wstring history;
-    // Known by another letter case, by another stamp or by another size.
-    for (std::wstring line : {L"20070314093005,100,Known.mp3", L"20070314093005,100,CASE.MP3",
-                              L"20070314093004,100,touched.mp3", L"20070314093005,100,grown.mp3"}) {
-        history += line.substr(0, 19) + L"\"" + Src(line.substr(19)) + L"\"\r\n";
-    }
-    for (const wchar_t* name : {L"Known.mp3", L"case.mp3", L"touched.mp3", L"new.mp3"}) {
-        ASSERT_TRUE(MakeFile(Src(name), 100, &when)) << Narrow(name);
-    }
-    ASSERT_TRUE(MakeFile(Src(L"grown.mp3"), 101, &when));
-    ASSERT_TRUE(WriteUtf16File(HistoryPath(), history));
-    ASSERT_TRUE(Search());
-    EXPECT_EQ((std::vector<std::wstring>{Src(L"grown.mp3"), Src(L"new.mp3"), Src(L"touched.mp3")}), Found());
 }

@@ -119,18 +119,17 @@ TEST_F(WorkerTest, AStopDuringALargeCopyLeavesNothingBehind) {
 TEST_F(WorkerTest, AStopWhileABoxIsOpenWaitsForTheAnswer) {
     ListFolders({{L"a.mp3", &kDec31}, {L"b.mp3", &kJan5}});
     Vanish(0, File(1, L"a.mp3"));
-    recorder.answerDelayMs = 400;
-    recorder.onMessage = [&](const Posted& p) {
-        if (p.message == WM_APP_MESSAGE_BOX) worker.Stop(CWorkThread::kStopNoWait, 0);
-    };
-    EXPECT_EQ(1u, RunTransfer(worker, recorder));
-    ASSERT_EQ(1u, recorder.answeredAt.size());
-    ASSERT_GE(recorder.messages.size(), 2u);
-    const Posted& box = recorder.messages.end()[-2];
-    const Posted& after = recorder.messages.back();
-    EXPECT_EQ(static_cast<UINT>(WM_APP_MESSAGE_BOX), box.message) << recorder.Describe();
-    EXPECT_EQ(static_cast<UINT>(WM_APP_TRANSFER_CANCELED), after.message);
-    EXPECT_GE(static_cast<LONG>(after.tick - recorder.answeredAt[0]), 0) << "the worker went on before the answer";
+    recorder.answerBoxes = false;
+    ASSERT_EQ(0, worker.Start(&recorder));
+    recorder.Pump(20000, WM_APP_MESSAGE_BOX);
+    ASSERT_EQ(1, recorder.Count(WM_APP_MESSAGE_BOX)) << recorder.Describe();
+    worker.Stop(CWorkThread::kStopNoWait, 0);
+    recorder.Pump(400);
+    EXPECT_EQ(static_cast<UINT>(WM_APP_MESSAGE_BOX), recorder.messages.back().message) << "went on before the answer";
+    ::SetEvent(recorder.GetAnswerEvent());
+    EXPECT_EQ(1u, RunTransfer(worker, recorder, 20000, false));
+    EXPECT_EQ(static_cast<UINT>(WM_APP_TRANSFER_CANCELED), recorder.messages.back().message) << recorder.Describe();
+    EXPECT_EQ(1, recorder.Count(WM_APP_TRANSFER_CANCELED));
     EXPECT_FALSE(FileExists(L"E:\\Music\\b.mp3"));
 }
 
@@ -182,11 +181,9 @@ TEST_F(WorkerTest, ShutdownEndsAThreadThatWaitsForABoxNobodyAnswers) {
     ListFolders({{L"a.mp3", nullptr}});
     auto* doomed = new CTestThread;
     doomed->beforeCopy = [&](int) { ::DeleteFileW(File(1, L"a.mp3").c_str()); };
-    recorder.answerDelayMs = 600000;
+    recorder.answerBoxes = false;
     ASSERT_EQ(0, doomed->Start(&recorder));
-    for (DWORD start = ::GetTickCount(); !recorder.Count(WM_APP_MESSAGE_BOX) && ::GetTickCount() - start < 20000;) {
-        recorder.Pump(10);
-    }
+    recorder.Pump(20000, WM_APP_MESSAGE_BOX);
     ASSERT_EQ(1, recorder.Count(WM_APP_MESSAGE_BOX)) << recorder.Describe();
     ASSERT_EQ(1, doomed->IsRunning());
     CHandle deleted(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
