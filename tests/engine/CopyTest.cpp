@@ -78,7 +78,8 @@ TEST_F(CopyTest, FailuresReportTheirLineAndBoxAndLeaveNothingBehind) {
     const std::string missing = "(16) The file \"x.mp3\" could not be found.\n\nThe file may have been deleted while "
                                 "transfer was in progress.\n";
     const std::string inUse = "(16) The file \"x.mp3\" could not be transferred because it is being used by another "
-                              "program.\n\nClose all programs that may be using the file, and try transferring again.\n";
+                              "program.\n\nClose all programs that may be using the file, and try transferring "
+                              "again.\n";
     const std::wstring unreadable = L"Failed. (Source file could not be read.)";
     const std::wstring uncreated = L"Failed. (Destination file could not be created.)";
     struct Case {
@@ -89,10 +90,12 @@ TEST_F(CopyTest, FailuresReportTheirLineAndBoxAndLeaveNothingBehind) {
         std::wstring line;
         std::string box;
     } cases[] = {
-        {"missing source", Src(L"gone\\x.mp3"), L"E:\\Music\\x.mp3", 0, Fault::kNone, Fault::kNone, unreadable, missing},
+        {"missing source", Src(L"gone\\x.mp3"), L"E:\\Music\\x.mp3", 0, Fault::kNone, Fault::kNone, unreadable,
+         missing},
         {"size unknown after Exists", Src(L"x.mp3"), L"E:\\Music\\x.mp3", 0, Fault::kSizeFails, Fault::kNone,
          unreadable, missing},
-        {"read fails halfway", Src(L"x.mp3"), L"E:\\Music\\x.mp3", 0, Fault::kReadFails, Fault::kNone, unreadable, inUse},
+        {"read fails halfway", Src(L"x.mp3"), L"E:\\Music\\x.mp3", 0, Fault::kReadFails, Fault::kNone, unreadable,
+         inUse},
         {"source shrank: a read returns 0 bytes early", Src(L"x.mp3"), L"E:\\Music\\x.mp3", 0, Fault::kShrinks,
          Fault::kNone, unreadable, inUse},
         {"folder cannot be made", Src(L"x.mp3"), L"E:\\Blocked\\x.mp3", 0, Fault::kNone, Fault::kNone, uncreated, ""},
@@ -118,7 +121,8 @@ TEST_F(CopyTest, FailuresReportTheirLineAndBoxAndLeaveNothingBehind) {
         EXPECT_FALSE(WriteHere(worker, rec, c.source, c.dest)) << c.name;
         // The line replaces the pending one, then the box.
         std::string box = c.box.empty() ? "(16) " + Box126(c.dest.substr(folder.size() + 1)) : c.box;
-        EXPECT_EQ("LOG(1) " + LogLine(c.source, c.line) + "\nBOX" + box + "\n", rec.Describe(WM_APP_SET_PROGRESS_POS)) << c.name;
+        EXPECT_EQ("LOG(1) " + LogLine(c.source, c.line) + "\nBOX" + box + "\n", rec.Describe(WM_APP_SET_PROGRESS_POS))
+            << c.name;
         EXPECT_EQ(sizeBefore, SizeOf(c.dest)) << c.name;
         EXPECT_EQ(before, ListFolder(folder)) << c.name << ": nothing left behind";
     }

@@ -24,21 +24,18 @@ public:
     CTestFile(Fault fault, ULONGLONG after, DWORD delayMs) : m_fault(fault), m_after(after), m_delayMs(delayMs) {}
     HRESULT Read(DWORD count, DWORD& read, void* buffer) override {
         ::Sleep(m_delayMs);
-        if (m_done >= m_after && (m_fault == Fault::kShrinks || m_fault == Fault::kReadFails)) {
-            read = 0;
-            return m_fault == Fault::kShrinks ? S_OK : E_FAIL;
-        }
+        read = 0;
+        if (m_done >= m_after && m_fault == Fault::kShrinks) return S_OK;
+        if (m_done >= m_after && m_fault == Fault::kReadFails) return E_FAIL;
         HRESULT hr = CSysFile::Read(count, read, buffer);
         m_done += read;
         return hr;
     }
     HRESULT Write(DWORD count, const void* data, DWORD& written) override {
-        bool failing = m_done >= m_after;
-        if (failing && (m_fault == Fault::kWriteFails || m_fault == Fault::kVanishes)) {
-            written = 0;
-            return E_FAIL;
-        }
-        HRESULT hr = CSysFile::Write(failing && m_fault == Fault::kShortWrite ? count / 2 : count, data, written);
+        written = 0;
+        bool due = m_done >= m_after;
+        if (due && (m_fault == Fault::kWriteFails || m_fault == Fault::kVanishes)) return E_FAIL;
+        HRESULT hr = CSysFile::Write(due && m_fault == Fault::kShortWrite ? count / 2 : count, data, written);
         m_done += written;
         return hr;
     }

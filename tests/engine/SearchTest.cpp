@@ -107,7 +107,9 @@ TEST_F(SearchTest, ExtensionTableAndCapacityKeys) {
     EXPECT_EQ((CTransferThread::ExtensionTable{{L".mp3", L"E:\\Music\\Pop\\"}, {L".wma", L"E:\\"},
                                                {L".ogg", L"E:\\Music\\"}}),
               worker.GetExtensionTable());
-    for (const wchar_t* name : {L"Song.MP3", L"a.b.wma", L".ogg"}) EXPECT_TRUE(worker.IsTransferTarget(name)) << Narrow(name);
+    for (const wchar_t* name : {L"Song.MP3", L"a.b.wma", L".ogg"}) {
+        EXPECT_TRUE(worker.IsTransferTarget(name)) << Narrow(name);
+    }
     for (const wchar_t* name : {L"mp3", L"song.mp3.txt", L"song.", L"noext"}) {
         EXPECT_FALSE(worker.IsTransferTarget(name)) << Narrow(name);
     }
@@ -160,9 +162,9 @@ TEST_F(SearchTest, TheWalkCollectsNewTargetsBelowTheLengthLimitAndRepeatsTheirFo
         if (f.found) expected[Src(f.path)] = L"E:\\Music\\" + f.path;
     }
     ::SetFileAttributesW(Src(L"Hidden").c_str(), FILE_ATTRIBUTE_HIDDEN);
-    ASSERT_TRUE(WriteUtf16File(HistoryPath(), L"20070314093005,14,\"" + Src(L"KNOWN.MP3") + L"\"\r\n20070314093004,16,\"" +
-                                                  Src(L"touched.mp3") + L"\"\r\n20070314093005,15,\"" +
-                                                  Src(L"grown.mp3") + L"\"\r\n"));
+    ASSERT_TRUE(WriteUtf16File(HistoryPath(), L"20070314093005,14,\"" + Src(L"KNOWN.MP3") + L"\"\r\n" +
+                                                  L"20070314093004,16,\"" + Src(L"touched.mp3") + L"\"\r\n" +
+                                                  L"20070314093005,15,\"" + Src(L"grown.mp3") + L"\"\r\n"));
     ASSERT_TRUE(Search());
     std::map<std::wstring, std::wstring> found;
     for (const auto& entry : worker.GetCandidates()) {

@@ -218,7 +218,7 @@ TEST_F(WorkerTest, TextsOfPostsThatFailAreFreed) {
     recorder.Close();  // the window is gone: every post fails
     int before = countTextBlocks();
     ASSERT_EQ(0, worker.Start(&recorder));
-    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(worker.GetThreadHandle(), 20000)) << "a box nobody shows held the worker";
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(worker.GetThreadHandle(), 20000)) << "an unshown box held it";
     EXPECT_EQ(0u, worker.GetExitCode());
     EXPECT_EQ(before, countTextBlocks()) << "text buffers leaked";
     EXPECT_EQ(18u, HistoryLines().size());

@@ -32,7 +32,10 @@ mount_tmpfs() {
 while :; do
   case "${1:-}" in
     --tmpfs) mount_tmpfs QC_SMALL_PLAYER "$2" "$player" "size=$2"; shift 2 ;;
-    --readonly) mkdir -p "$player/ReadOnly"; mount_tmpfs QC_READONLY_FOLDER mounted "$player/ReadOnly" ro,size=64k; shift ;;
+    --readonly)
+      mkdir -p "$player/ReadOnly"
+      mount_tmpfs QC_READONLY_FOLDER mounted "$player/ReadOnly" ro,size=64k
+      shift ;;
     *) break ;;
   esac
 done
