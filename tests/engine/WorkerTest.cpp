@@ -2,7 +2,6 @@
 #include "engine/CopyRules.h"
 
 #include <gtest/gtest.h>
-#include <memory>
 #include <thread>
 
 using namespace qctest;
