@@ -163,6 +163,7 @@ TEST_F(CapacityStatusTest, TheBoxNamesTheFileAndTheMegabytesTheTransferWaitsAndE
         ::Sleep(300);
         std::wstring waiting = p.LogText();
         EXPECT_EQ(std::wstring::npos, waiting.find(L"Transfer interrupted.")) << "the transfer waits for the box";
+        EXPECT_EQ(L"&Stop transfer", uidrv::GetControlText(p.Status(), IDC_TRANSFER));
         EXPECT_EQ(std::wstring::npos, waiting.find(after.source)) << Narrow(waiting);
         EXPECT_FALSE(FileExists(L"E:\\Music\\d.mp3"));
 
