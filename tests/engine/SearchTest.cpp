@@ -146,7 +146,7 @@ TEST_F(SearchTest, TheWalkCollectsNewTargetsBelowTheLengthLimitAndRepeatsTheirFo
         {L"Artist\\Album\\Song.MP3", 0, true}, {L"top.wma", 0, true}, {L"mp3", 0, false}, {L"notes.txt", 0, false},
         {L"Hidden\\inside.mp3", 0, false}, {L"hidden.mp3", FILE_ATTRIBUTE_HIDDEN, false},
         {L"system.mp3", FILE_ATTRIBUTE_SYSTEM, false}, {deep + L".mp3", 0, true}, {deep + L"f.mp3", 0, false},
-        // In the history by another letter case; with another stamp or another size.
+        // In the history by another letter case; with another stamp, size or a longer path.
         {L"Known.mp3", 0, false}, {L"touched.mp3", 0, true}, {L"grown.mp3", 0, true}, {L"new.mp3", 0, true},
     };
     std::map<std::wstring, std::wstring> expected;
@@ -156,9 +156,12 @@ TEST_F(SearchTest, TheWalkCollectsNewTargetsBelowTheLengthLimitAndRepeatsTheirFo
         if (f.found) expected[Src(f.path)] = L"E:\\Music\\" + f.path;
     }
     ::SetFileAttributesW(Src(L"Hidden").c_str(), FILE_ATTRIBUTE_HIDDEN);
-    ASSERT_TRUE(WriteUtf16File(HistoryPath(), L"20070314093005,14,\"" + Src(L"KNOWN.MP3") + L"\"\r\n" +
-                                                  L"20070314093004,16,\"" + Src(L"touched.mp3") + L"\"\r\n" +
-                                                  L"20070314093005,15,\"" + Src(L"grown.mp3") + L"\"\r\n"));
+    std::wstring history;
+    for (const wchar_t* line : {L"20070314093005,14,KNOWN.MP3", L"20070314093004,16,touched.mp3",
+                                L"20070314093005,15,grown.mp3", L"20070314093005,12,new.mp33"}) {
+        history += std::wstring(line, 18) + L"\"" + Src(line + 18) + L"\"\r\n";
+    }
+    ASSERT_TRUE(WriteUtf16File(HistoryPath(), history));
     ASSERT_TRUE(Search());
     std::map<std::wstring, std::wstring> found;
     for (const auto& entry : worker.GetCandidates()) {
