@@ -119,7 +119,11 @@ INT_PTR StatusDlg::DlgProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT:
         return PaintFrame() ? 1 : 0;
     case WM_TIMER:
-        OnTimerTick();
+        if (wParam == kLogFlushTimer) {
+            FlushLog();
+        } else {
+            OnTimerTick();
+        }
         return 0;
     case WM_DEVICECHANGE:
         OnDeviceChange();
@@ -269,6 +273,7 @@ void StatusDlg::SetIdleButtons() {
 }
 
 void StatusDlg::AppendFinalLine(const wchar_t* text) {
+    FlushLog();
     m_lastLineStart = -1;
     std::wstring all;
     m_log->GetText(all);
@@ -338,17 +343,42 @@ void StatusDlg::AppendLogLine(WPARAM mode, wchar_t* text) {
         return;
     }
     std::wstring line = std::wstring(text) + L"\r\n";
-    int length = ::GetWindowTextLengthW(m_log->GetHwnd());
-    // The edit wraps long paths over several display lines, so "the line
-    // before the last" would cut a wrapped line in two: the last written line
-    // is found by where it was written instead.
-    int start = length;
-    if (mode == 1 && m_lastLineStart >= 0 && m_lastLineStart <= length) start = m_lastLineStart;
-    m_lastLineStart = start;
-    m_log->SetSel(start, length);
-    m_log->ReplaceSel(line.c_str(), FALSE);
-    m_log->LineScroll(m_log->GetLineCount(), 0);
     FreeTransferText(text);
+    // Replace mode: the last written line, wherever it is now. The edit wraps
+    // long paths over several display lines, so it is found by where it was
+    // written, not by line number.
+    if (mode == 1 && m_pendingLineAt != std::wstring::npos) {
+        m_logPending.erase(m_pendingLineAt);
+    } else if (mode == 1 && m_logPending.empty() && m_lastLineStart >= 0) {
+        int length = ::GetWindowTextLengthW(m_log->GetHwnd());
+        if (m_lastLineStart <= length) {
+            m_log->SetSel(m_lastLineStart, length);
+            m_log->ReplaceSel(line.c_str(), FALSE);
+            m_log->LineScroll(m_log->GetLineCount(), 0);
+            return;
+        }
+    }
+    m_pendingLineAt = m_logPending.size();
+    m_logPending += line;
+    // Each insertion into the edit costs time in proportion to its whole text,
+    // so lines reach it in batches: a transfer of many small files would
+    // otherwise spend most of its time in the log.
+    if (!m_logFlushTimer) m_logFlushTimer = ::SetTimer(m_hWnd, kLogFlushTimer, kLogFlushPeriodMs, nullptr) != 0;
+}
+
+void StatusDlg::FlushLog() {
+    if (m_logFlushTimer) {
+        ::KillTimer(m_hWnd, kLogFlushTimer);
+        m_logFlushTimer = false;
+    }
+    if (m_logPending.empty()) return;
+    int length = ::GetWindowTextLengthW(m_log->GetHwnd());
+    if (m_pendingLineAt != std::wstring::npos) m_lastLineStart = length + static_cast<int>(m_pendingLineAt);
+    m_pendingLineAt = std::wstring::npos;
+    m_log->SetSel(length, length);
+    m_log->ReplaceSel(m_logPending.c_str(), FALSE);
+    m_log->LineScroll(m_log->GetLineCount(), 0);
+    m_logPending.clear();
 }
 
 void StatusDlg::SetCurrentFile(wchar_t* countText, wchar_t* path) {
@@ -380,6 +410,7 @@ void StatusDlg::OpenDeviceRoot() {
 void StatusDlg::OnBtnDispFolder() { OpenDeviceRoot(); }
 
 void StatusDlg::ShowCapacityErrDlg(int megabytes, wchar_t* fileName) {
+    FlushLog();
     wchar_t text[1024 + MAX_PATH + 16];
     ::wsprintfW(text, LoadText(IDS_CAPACITY_SHORT).c_str(), fileName ? fileName : L"", megabytes);
     std::wstring caption = LoadText(IDS_ERROR_CAPTION);
@@ -393,6 +424,7 @@ void StatusDlg::ShowCapacityErrDlg(int megabytes, wchar_t* fileName) {
 }
 
 void StatusDlg::DispMessageBox(UINT style, wchar_t* text) {
+    FlushLog();
     std::wstring copy = text ? text : L"";
     std::wstring caption = LoadText(IDS_ERROR_CAPTION);
     CountMsgBox(true);

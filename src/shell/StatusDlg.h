@@ -10,6 +10,7 @@
 #include "wndfw/Controls.h"
 
 #include <memory>
+#include <string>
 
 class StatusDlg : public CModalDlg, public CTransferReceiver {
 public:
@@ -17,6 +18,8 @@ public:
     static constexpr UINT_PTR kAnimationTimer = 32767;
     static constexpr UINT kAnimationPeriodMs = 62;
     static constexpr int kFrameCount = 16;
+    static constexpr UINT_PTR kLogFlushTimer = 32766;
+    static constexpr UINT kLogFlushPeriodMs = 100;
 
     StatusDlg();
     ~StatusDlg() override;
@@ -65,6 +68,7 @@ private:
     void EndTimerIfRunning();
     void OpenDeviceRoot();
     void OnTimerTick();
+    void FlushLog();
     bool PaintFrame();
 
     std::unique_ptr<CTrayIcon> m_trayIcon;
@@ -87,6 +91,11 @@ private:
     int TransferFlg = 0;
     int TimerFlg = 0;
     int m_frame = 0;
-    int m_lastLineStart = -1;  // where the last transfer-log line begins
+    // Transfer-log lines not yet in the edit, and where the last written line
+    // begins: in that text (m_pendingLineAt) or, once flushed, in the edit.
+    std::wstring m_logPending;
+    size_t m_pendingLineAt = std::wstring::npos;
+    int m_lastLineStart = -1;
+    bool m_logFlushTimer = false;
     CHandle m_answerEvent;
 };
