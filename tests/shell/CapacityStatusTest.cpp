@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cwctype>
-#include <random>
 #include <set>
 
 using namespace qctest;
@@ -24,13 +23,6 @@ namespace {
 constexpr ULONGLONG MB = 1048576;
 constexpr ULONGLONG kReserve = 20 * MB;  // the prepared player's Margin=20 in megabytes
 const wchar_t kMyMusicOnly[] = L"AllFolders=0\r\nMyMusic=1\r\nDeskTop=0\r\nSelectedFolders=0\r\n";
-
-std::string RandomBytes(size_t size, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::string bytes(size, '\0');
-    for (char& b : bytes) b = static_cast<char>(rng() & 0xFF);
-    return bytes;
-}
 
 ULONGLONG PlayerFreeBytes() {
     ULARGE_INTEGER avail, total, free;

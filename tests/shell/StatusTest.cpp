@@ -7,20 +7,12 @@
 #include "uidriver/UiDriver.h"
 
 #include <gtest/gtest.h>
-#include <random>
 
 using namespace qctest;
 
 namespace {
 
 const wchar_t kMyMusicAndDesktop[] = L"AllFolders=0\r\nMyMusic=1\r\nDeskTop=1\r\nSelectedFolders=0\r\n";
-
-std::string RandomBytes(size_t size, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::string bytes(size, '\0');
-    for (char& b : bytes) b = static_cast<char>(rng() & 0xFF);
-    return bytes;
-}
 
 size_t CountLines(const std::wstring& text, const std::wstring& piece) {
     size_t n = 0;

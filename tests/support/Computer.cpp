@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 #include <shlwapi.h>
+#include <random>
 
 namespace qctest {
 namespace {
@@ -90,6 +91,13 @@ std::string Narrow(const std::wstring& text) {
     std::string out(static_cast<size_t>(n), '\0');
     ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
     return out;
+}
+
+std::string RandomBytes(size_t size, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string bytes(size, '\0');
+    for (char& b : bytes) b = static_cast<char>(rng() & 0xFF);
+    return bytes;
 }
 
 bool WriteUtf16File(const std::wstring& path, const std::wstring& text) {

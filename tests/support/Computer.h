@@ -37,6 +37,9 @@ bool FileExists(const std::wstring& path);
 std::wstring Utf16LeToWide(const std::string& bytes);
 std::string Narrow(const std::wstring& text);  // UTF-8, for failure messages
 
+// Content of a song: the same bytes for the same seed.
+std::string RandomBytes(size_t size, unsigned seed);
+
 // A UTF-16LE text file with its byte-order mark, as the program writes them.
 bool WriteUtf16File(const std::wstring& path, const std::wstring& text);
 // Last-write time from local date and time.
