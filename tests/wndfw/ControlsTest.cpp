@@ -68,6 +68,7 @@ TEST(ControlsTest, ListBoxItemsAreReadWholeIntoStringsAndWithinTheCallersBuffer)
             {"other case, ignoring case", L"c:\\MUSIC", TRUE, 1},
             {"other case, exact", L"c:\\MUSIC", FALSE, 0},
             {"trailing backslash", L"C:\\Music\\", TRUE, 0},
+            {"trailing backslash, exact", L"C:\\Music\\", FALSE, 0},
             {"prefix", L"C:\\Mus", TRUE, 0},
             {"item beyond 1023 characters", longItem, FALSE, 1},
         };
