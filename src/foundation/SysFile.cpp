@@ -17,6 +17,13 @@ bool IsCreatingDisposition(DWORD disposition) {
     return disposition == CREATE_NEW || disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS;
 }
 
+// The one failure line of a system call: the error code is taken by the caller
+// right after the call, before anything else can change it.
+HRESULT MediumNotReady(const wchar_t* operation, DWORD error, const wchar_t* path) {
+    CMiniLog(-1).Write(L"[%s] E_ESYS_MEDIUMNOTREADY %08x %s", operation, error, path);
+    return E_FAIL;
+}
+
 } // namespace
 
 CSysFile::~CSysFile() = default;
@@ -53,18 +60,14 @@ HRESULT CSysFile::Open(DWORD desiredAccess, DWORD disposition) {
         if (!::PathIsDirectoryW(folder)) {
             ::PathAddBackslashW(folder);
             if (::SHCreateDirectoryExW(nullptr, folder, nullptr) != 0) {
-                DWORD err = ::GetLastError();
-                CMiniLog(-1).Write(L"[Open] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
-                return E_FAIL;
+                return MediumNotReady(L"Open", ::GetLastError(), m_path.c_str());
             }
         }
     }
     HANDLE h = ::CreateFileW(m_path.c_str(), desiredAccess, FILE_SHARE_READ, nullptr, disposition,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-        DWORD err = ::GetLastError();
-        CMiniLog(-1).Write(L"[Open] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
-        return E_FAIL;
+        return MediumNotReady(L"Open", ::GetLastError(), m_path.c_str());
     }
     m_ahead.clear();
     m_aheadPos = 0;
@@ -103,11 +106,7 @@ HRESULT CSysFile::Transfer(const wchar_t* operation, DWORD count, void* buffer, 
     BOOL ok = write ? ::WriteFile(m_handle.Get(), buffer, count, &n, nullptr)
                     : ::ReadFile(m_handle.Get(), buffer, count, &n, nullptr);
     done = n;
-    if (!ok) {
-        DWORD err = ::GetLastError();
-        CMiniLog(-1).Write(L"[%s] E_ESYS_MEDIUMNOTREADY %08x %s", operation, err, m_path.c_str());
-        return E_FAIL;
-    }
+    if (!ok) return MediumNotReady(operation, ::GetLastError(), m_path.c_str());
     return S_OK;
 }
 
@@ -130,8 +129,7 @@ HRESULT CSysFile::ReadBuffered(DWORD count, DWORD& read, void* buffer) {
                 DWORD err = ::GetLastError();
                 m_ahead.clear();
                 read = done;
-                CMiniLog(-1).Write(L"[Read] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
-                return E_FAIL;
+                return MediumNotReady(L"Read", err, m_path.c_str());
             }
             m_ahead.resize(got);
             if (got == 0) break;
@@ -149,9 +147,7 @@ HRESULT CSysFile::ReadBuffered(DWORD count, DWORD& read, void* buffer) {
 HRESULT CSysFile::SetPointer(LONG distance, DWORD method) {
     DropReadAhead();
     if (::SetFilePointer(m_handle.Get(), distance, nullptr, method) == INVALID_SET_FILE_POINTER) {
-        DWORD err = ::GetLastError();
-        CMiniLog(-1).Write(L"[SetPointer] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
-        return E_FAIL;
+        return MediumNotReady(L"SetPointer", ::GetLastError(), m_path.c_str());
     }
     return S_OK;
 }
@@ -160,9 +156,7 @@ HRESULT CSysFile::GetPointer(DWORD& position) {
     DropReadAhead();
     DWORD at = ::SetFilePointer(m_handle.Get(), 0, nullptr, FILE_CURRENT);
     if (at == INVALID_SET_FILE_POINTER) {
-        DWORD err = ::GetLastError();
-        CMiniLog(-1).Write(L"[GetPointer] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
-        return E_FAIL;
+        return MediumNotReady(L"GetPointer", ::GetLastError(), m_path.c_str());
     }
     position = at;
     return S_OK;
@@ -171,18 +165,14 @@ HRESULT CSysFile::GetPointer(DWORD& position) {
 HRESULT CSysFile::SetEnd() {
     DropReadAhead();
     if (!::SetEndOfFile(m_handle.Get())) {
-        DWORD err = ::GetLastError();
-        CMiniLog(-1).Write(L"[SetEnd] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
-        return E_FAIL;
+        return MediumNotReady(L"SetEnd", ::GetLastError(), m_path.c_str());
     }
     return S_OK;
 }
 
 HRESULT CSysFile::FlushBuffers() {
     if (!::FlushFileBuffers(m_handle.Get())) {
-        DWORD err = ::GetLastError();
-        CMiniLog(-1).Write(L"[FlushBuffers] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
-        return E_FAIL;
+        return MediumNotReady(L"FlushBuffers", ::GetLastError(), m_path.c_str());
     }
     return S_OK;
 }
@@ -213,9 +203,7 @@ HRESULT CSysFile::SetAttributes(DWORD attributes) {
 HRESULT CSysFile::GetAttributes(DWORD& attributes) const {
     attributes = ::GetFileAttributesW(m_path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        DWORD err = ::GetLastError();
-        CMiniLog(-1).Write(L"[GetAttributes] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
-        return E_FAIL;
+        return MediumNotReady(L"GetAttributes", ::GetLastError(), m_path.c_str());
     }
     return S_OK;
 }
@@ -227,9 +215,7 @@ HRESULT CSysFile::Copy(const wchar_t* destination) {
     }
     ::SetFileAttributesW(destination, FILE_ATTRIBUTE_NORMAL);
     if (!::CopyFileW(m_path.c_str(), destination, FALSE)) {
-        DWORD err = ::GetLastError();
-        CMiniLog(-1).Write(L"[Copy] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
-        return E_FAIL;
+        return MediumNotReady(L"Copy", ::GetLastError(), m_path.c_str());
     }
     HRESULT hr = Open(GENERIC_READ, OPEN_EXISTING);
     if (FAILED(hr)) return hr;
@@ -238,21 +224,15 @@ HRESULT CSysFile::Copy(const wchar_t* destination) {
     DWORD err = ::GetLastError();
     Close();
     if (!got) {
-        CMiniLog(-1).Write(L"[Copy] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
-        return E_FAIL;
+        return MediumNotReady(L"Copy", err, m_path.c_str());
     }
     CHandle target(::CreateFileW(destination, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!target) {
-        err = ::GetLastError();
-        CMiniLog(-1).Write(L"[Copy] E_ESYS_MEDIUMNOTREADY %08x %s", err, destination);
-        return E_FAIL;
-    }
+    if (!target) return MediumNotReady(L"Copy", ::GetLastError(), destination);
     if (!::SetFileTime(target.Get(), &created, nullptr, &written)) {
         err = ::GetLastError();
         target.Reset();
-        CMiniLog(-1).Write(L"[Copy] E_ESYS_MEDIUMNOTREADY %08x %s", err, destination);
-        return E_FAIL;
+        return MediumNotReady(L"Copy", err, destination);
     }
     ::FlushFileBuffers(target.Get());
     return S_OK;
@@ -285,8 +265,7 @@ HRESULT CSysFile::Move(const wchar_t* destination) {
     DWORD err = ::GetLastError();
     Close();
     if (!got) {
-        CMiniLog(-1).Write(L"[Move] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
-        return E_FAIL;
+        return MediumNotReady(L"Move", err, m_path.c_str());
     }
     {
         CSysFile target;
@@ -306,8 +285,7 @@ HRESULT CSysFile::Move(const wchar_t* destination) {
     FlushBuffers();
     Close();
     if (!set) {
-        CMiniLog(-1).Write(L"[Move] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
-        return E_FAIL;
+        return MediumNotReady(L"Move", err, m_path.c_str());
     }
     return S_OK;
 }
@@ -324,36 +302,28 @@ HRESULT CSysFile::GetPath(std::wstring& path) const {
 
 HRESULT CSysFile::GetCreationTime(FILETIME& time) {
     if (!::GetFileTime(m_handle.Get(), &time, nullptr, nullptr)) {
-        DWORD err = ::GetLastError();
-        CMiniLog(-1).Write(L"[GetCreationTime] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
-        return E_FAIL;
+        return MediumNotReady(L"GetCreationTime", ::GetLastError(), m_path.c_str());
     }
     return S_OK;
 }
 
 HRESULT CSysFile::SetCreationTime(FILETIME time) {
     if (!::SetFileTime(m_handle.Get(), &time, nullptr, nullptr)) {
-        DWORD err = ::GetLastError();
-        CMiniLog(-1).Write(L"[SetCreationTime] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
-        return E_FAIL;
+        return MediumNotReady(L"SetCreationTime", ::GetLastError(), m_path.c_str());
     }
     return S_OK;
 }
 
 HRESULT CSysFile::GetLastWriteTime(FILETIME& time) {
     if (!::GetFileTime(m_handle.Get(), nullptr, nullptr, &time)) {
-        DWORD err = ::GetLastError();
-        CMiniLog(-1).Write(L"[GetLastWriteTime] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
-        return E_FAIL;
+        return MediumNotReady(L"GetLastWriteTime", ::GetLastError(), m_path.c_str());
     }
     return S_OK;
 }
 
 HRESULT CSysFile::SetLastWriteTime(FILETIME time) {
     if (!::SetFileTime(m_handle.Get(), nullptr, nullptr, &time)) {
-        DWORD err = ::GetLastError();
-        CMiniLog(-1).Write(L"[SetLastWriteTime] E_ESYS_MEDIUMNOTREADY %08x %s", err, m_path.c_str());
-        return E_FAIL;
+        return MediumNotReady(L"SetLastWriteTime", ::GetLastError(), m_path.c_str());
     }
     return S_OK;
 }
