@@ -67,8 +67,15 @@ qc_wine_start() {
   ln -sfn "$QC_PLAYER_DIR" "$WINEPREFIX/dosdevices/e:"
   # One persistent server for the whole run; its services start here, with
   # their output away from any test's pipes.
-  "$QC_WINESERVER" -p >/dev/null 2>&1 </dev/null
-  qc_wine cmd.exe /c exit >/dev/null 2>&1
+  # Exit code 2 means a server for this prefix already runs: that one serves.
+  "$QC_WINESERVER" -p >/dev/null 2>&1 </dev/null || true
+  # Never let this warm-up end the calling script; try it again if it fails.
+  local try
+  for try in 1 2 3; do
+    qc_wine cmd.exe /c exit >/dev/null 2>&1 && break
+    sleep 1
+  done
+  return 0
 }
 
 qc_wine_stop() {
