@@ -470,9 +470,8 @@ void StatusDlg::CloseAll() {
 }
 
 void StatusDlg::OnBtnSettings(LPARAM lParam) {
-    // The settings dialog proper binds to the template when it is built; a
-    // missing template makes DoModal give -1 and the start goes on.
-    m_settingDlg = new CModalDlg(L"SETTINGDLG", GetHwndPtr());
+    m_settingDlg = new SettingDlg(L"SETTINGDLG", GetHwndPtr());
+    if (lParam == 1) m_settingDlg->SetFirstStart(1);
     INT_PTR result = m_settingDlg->DoModal();
     delete m_settingDlg;
     m_settingDlg = nullptr;

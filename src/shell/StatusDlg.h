@@ -5,6 +5,7 @@
 
 #include "engine/TransferThread.h"
 #include "foundation/Handle.h"
+#include "shell/SettingDlg.h"
 #include "shell/TrayIcon.h"
 #include "wndfw/BaseDlg.h"
 #include "wndfw/Controls.h"
@@ -83,7 +84,7 @@ private:
     CProgress* m_progress = nullptr;
     UINT m_activateMessage = 0;
     CTransferThread m_worker;
-    CModalDlg* m_settingDlg = nullptr;
+    SettingDlg* m_settingDlg = nullptr;
     CModelessDlg* m_versionDlg = nullptr;
     bool m_versionOpen = false;
     POINT m_menuPos = {0, 0};

@@ -69,13 +69,16 @@ void CSettingsModel::LoadExtensionSettingsFrom(const wchar_t* deviceIni) {
     CProfile profile;
     profile.SetProfilePath(deviceIni);
     int count = static_cast<int>(profile.GetInt(kSection, L"ExtCount", 0));
+    if (count > kMaxExtensionPairs) count = kMaxExtensionPairs;
     for (int n = 1; n <= count; ++n) {
         std::wstring extension;
         profile.GetString(kSection, NumberedKey(L"Ext", n).c_str(), L"", extension);
         if (extension.empty()) continue;
         std::wstring destination;
         profile.GetString(kSection, NumberedKey(L"Path", n).c_str(), L"", destination);
-        pairs.push_back({UnquoteSpaces(extension), UnquoteSpaces(destination)});
+        CExtensionPair pair = {UnquoteSpaces(extension), UnquoteSpaces(destination)};
+        if (pair.extension.size() > kMaxPairText || pair.destination.size() > kMaxPairText) continue;
+        pairs.push_back(pair);
     }
 }
 

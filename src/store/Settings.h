@@ -10,6 +10,11 @@
 #include <vector>
 
 constexpr int kMaxSearchFolders = 999;
+// A corrupted ExtCount must not keep the dialog reading missing keys for ever.
+constexpr int kMaxExtensionPairs = 999;
+// Longer extension or destination values are not supported; the dialog's load
+// drops such a pair rather than cutting it into a different one.
+constexpr size_t kMaxPairText = 260;
 
 // A destination is relative to the player's root, without a leading
 // backslash ("Music", "Music\Pop"; empty for the root itself).
@@ -26,7 +31,7 @@ public:
     bool deskTop = true;
     bool selectedFolders = false;
     std::vector<std::wstring> folders;   // at most kMaxSearchFolders
-    std::vector<CExtensionPair> pairs;   // no pair has an empty extension
+    std::vector<CExtensionPair> pairs;   // no pair has an empty extension or an overlong text
 
     // Of the running player. A file or path that is missing leaves the
     // defaults above and empty lists.

@@ -1,0 +1,249 @@
+#include "shell/DetailSetDlg.h"
+
+#include "foundation/Application.h"
+#include "foundation/SysFile.h"
+#include "store/AppPaths.h"
+#include "resource.h"
+
+#include <commctrl.h>
+#include <shlwapi.h>
+
+namespace {
+
+// A display text is a stored text plus its backslash; one more for the end.
+constexpr int kRowText = static_cast<int>(kMaxPairText) + 2;
+
+} // namespace
+
+std::vector<CExtensionPair> PairsFromRows(const std::vector<CExtensionPair>& rows) {
+    std::vector<CExtensionPair> pairs;
+    for (const CExtensionPair& row : rows) {
+        std::wstring extension = row.extension;
+        if (!extension.empty()) ::CharLowerBuffW(&extension[0], static_cast<DWORD>(extension.size()));
+        // The display form's leading backslash goes; a lone one is the root.
+        std::wstring destination = row.destination.empty() ? row.destination : row.destination.substr(1, kMaxPairText);
+        pairs.push_back({extension, destination});
+    }
+    return pairs;
+}
+
+DetailSetDlg::DetailSetDlg(const wchar_t* templateName, std::vector<CExtensionPair>* pairs, HWND* owner)
+    : CModalDlg(templateName, owner), m_pairs(pairs) {}
+
+DetailSetDlg::~DetailSetDlg() {
+    delete m_addButton;
+    delete m_editButton;
+    delete m_removeButton;
+    delete m_clearButton;
+    delete m_list;
+}
+
+INT_PTR DetailSetDlg::DlgProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CLOSE:
+        return OnClose();
+    case WM_NOTIFY:
+        OnListNotify(static_cast<int>(wParam), reinterpret_cast<const NMHDR*>(lParam));
+        return 0;
+    case WM_INITDIALOG:
+        return OnInitDialog();
+    case WM_COMMAND:
+        return OnCommand(wParam);
+    default:
+        return 0;
+    }
+}
+
+INT_PTR DetailSetDlg::OnInitDialog() {
+    INT_PTR result = CModalDlg::OnInitDialog();
+    HICON icon = ::LoadIconW(CApplication::GetInstance(), MAKEINTRESOURCEW(IDI_QUAVERCART));
+    ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    m_list = new CListCtrl(m_hWnd, IDC_EXT_LIST);
+    m_addButton = new CButton(m_hWnd, IDC_EXT_ADD);
+    m_editButton = new CButton(m_hWnd, IDC_EXT_EDIT);
+    m_removeButton = new CButton(m_hWnd, IDC_EXT_REMOVE);
+    m_clearButton = new CButton(m_hWnd, IDC_CLEAR_HISTORY);
+
+    wchar_t extension[256];
+    wchar_t destination[256];
+    LoadResString(IDS_COLUMN_EXTENSION, extension, 256);
+    LoadResString(IDS_COLUMN_DESTINATION, destination, 256);
+    m_list->InsertColumn(0, extension, LVCFMT_LEFT, 70, -1);
+    m_list->InsertColumn(1, destination, LVCFMT_LEFT, 187, -1);
+    FillExtensionList();
+    ::SendMessageW(m_list->GetHwnd(), LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+    m_editButton->Enable(FALSE);
+    m_removeButton->Enable(FALSE);
+    return result;
+}
+
+INT_PTR DetailSetDlg::OnCommand(WPARAM wParam) {
+    switch (wParam) {
+    case IDOK:
+        if (CheckExtensionsPresent()) {
+            CommitRows();
+            EndDialog(1);
+        }
+        return 1;
+    case IDCANCEL:
+        EndDialog(0);
+        return 1;
+    case IDC_EXT_REMOVE:
+        RemoveExtension();
+        return 1;
+    case IDC_EXT_ADD:
+        EditExtension(0);
+        return 1;
+    case IDC_EXT_EDIT:
+        EditExtension(1);
+        return 1;
+    case IDC_CLEAR_HISTORY:
+        ClearHistory();
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+INT_PTR DetailSetDlg::OnClose() {
+    EndDialog(0);
+    return 1;
+}
+
+void DetailSetDlg::OnEnd() {
+    if (m_extensionDlg && m_extensionDlg->GetHwnd()) m_extensionDlg->EndDialog(0);
+}
+
+void DetailSetDlg::OnListNotify(int controlId, const NMHDR* data) {
+    if (controlId != IDC_EXT_LIST || !data || !m_list) return;
+    const bool selected = m_list->GetSelectedCount() != 0;
+    if (data->code == LVN_ITEMCHANGED) {
+        const auto* change = reinterpret_cast<const NMLISTVIEW*>(data);
+        if ((change->uNewState & LVIS_SELECTED) && selected) {
+            m_editButton->Enable(TRUE);
+            m_removeButton->Enable(TRUE);
+            return;
+        }
+    }
+    if (!selected) {
+        m_editButton->Enable(FALSE);
+        m_removeButton->Enable(FALSE);
+    }
+}
+
+void DetailSetDlg::FillExtensionList() {
+    int n = 0;
+    for (const CExtensionPair& pair : *m_pairs) {
+        m_list->InsertItem(n, pair.extension.c_str());
+        m_list->SetItemText(n, 1, (L"\\" + pair.destination).c_str());
+        ++n;
+    }
+}
+
+std::wstring DetailSetDlg::ItemText(int row, int column) {
+    wchar_t text[kRowText] = L"";
+    m_list->GetItemText(row, column, text, kRowText);
+    return text;
+}
+
+std::vector<CExtensionPair> DetailSetDlg::ReadRows() {
+    std::vector<CExtensionPair> rows;
+    int count = m_list->GetItemCount();
+    for (int row = 0; row < count; ++row) rows.push_back({ItemText(row, 0), ItemText(row, 1)});
+    return rows;
+}
+
+void DetailSetDlg::EditExtension(int mode) {
+    std::vector<CExtensionPair> rows = ReadRows();
+    m_extensionDlg = new ExtSettingDlg(L"EXTSETTINGDLG", &rows, GetHwndPtr());
+    if (mode == 1) {
+        int row = m_list->GetNextItem(-1, LVNI_SELECTED);
+        if (row >= 0) {
+            m_extensionDlg->SetInitialValues(ItemText(row, 0), ItemText(row, 1));
+            m_extensionDlg->SetMode(1);
+            if (m_extensionDlg->DoModal() == 1) m_list->SetItemText(row, 1, m_extensionDlg->GetDestination().c_str());
+        }
+    } else {
+        m_extensionDlg->SetMode(0);
+        if (m_extensionDlg->DoModal() == 1) {
+            const std::wstring& extension = m_extensionDlg->GetExtension();
+            const std::wstring& destination = m_extensionDlg->GetDestination();
+            if (m_extensionDlg->IsReplaceConfirmed()) {
+                int row = FindExtensionRow(rows, extension);
+                if (row >= 0) m_list->SetItemText(row, 1, destination.c_str());
+            } else {
+                int row = m_list->GetItemCount();
+                m_list->InsertItem(row, extension.c_str());
+                m_list->SetItemText(row, 1, destination.c_str());
+                m_list->SetItemState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+            }
+        }
+    }
+    delete m_extensionDlg;
+    m_extensionDlg = nullptr;
+}
+
+void DetailSetDlg::RemoveExtension() {
+    int row = m_list->GetNextItem(-1, LVNI_SELECTED);
+    if (row < 0) return;
+    m_list->DeleteItem(row);
+    int count = m_list->GetItemCount();
+    if (count == 0) {
+        m_addButton->Focus();
+        return;
+    }
+    if (row >= count) row = count - 1;
+    m_list->SetItemState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    m_list->Focus();
+}
+
+bool DetailSetDlg::CheckExtensionsPresent() {
+    if (m_list->GetItemCount() > 0) return true;
+    wchar_t caption[20];
+    wchar_t text[1024];
+    LoadResString(IDS_ERROR_CAPTION, caption, 20);
+    LoadResString(IDS_NO_EXTENSIONS, text, 1024);
+    CountedMessageBox(m_hWnd, text, caption, MB_ICONHAND);
+    return false;
+}
+
+void DetailSetDlg::CommitRows() { *m_pairs = PairsFromRows(ReadRows()); }
+
+void DetailSetDlg::ClearHistory() {
+    wchar_t caption[1024];
+    wchar_t text[1024];
+    LoadResString(IDS_CLEAR_HISTORY, caption, 1024);
+    LoadResString(IDS_CLEAR_QUESTION, text, 1024);
+    if (CountedMessageBox(m_hWnd, text, caption, MB_YESNO | MB_ICONINFORMATION) != IDYES) return;
+    ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+
+    std::wstring path;
+    if (GetHistoryFilePath(path)) {
+        CSysFile file;
+        file.SetPath(path.c_str());
+        UINT failure = 0;
+        DWORD written = 0;
+        static const BYTE kByteOrderMark[2] = {0xFF, 0xFE};
+        if (file.Open(GENERIC_WRITE, CREATE_ALWAYS) != S_OK) {
+            failure = IDS_OPEN_FAILED;
+        } else if (file.Write(2, kByteOrderMark, written) != S_OK || written != 2) {
+            failure = IDS_CREATE_FAILED;
+        } else {
+            file.Close();
+        }
+        if (failure) {
+            std::wstring name;
+            file.GetFileName(name);
+            wchar_t errorCaption[20];
+            wchar_t format[1024];
+            LoadResString(IDS_ERROR_CAPTION, errorCaption, 20);
+            LoadResString(failure, format, 1024);
+            wchar_t message[1024 + MAX_PATH];
+            ::wnsprintfW(message, 1024 + MAX_PATH, format, name.c_str());
+            CountedMessageBox(m_hWnd, message, errorCaption, MB_ICONHAND);
+            return;
+        }
+    }
+    ::Sleep(1000);
+    ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
+}
