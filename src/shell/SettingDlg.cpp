@@ -12,17 +12,28 @@ namespace {
 // The browser that AddFolder shows, so that an end from outside can close it.
 HWND g_folderBrowser = nullptr;
 
+// No folder of the player itself can be searched: its songs would be copied
+// onto it again.
+bool IsOnPlayer(const wchar_t* path) {
+    wchar_t root[MAX_PATH + 1] = L"";
+    ::lstrcpynW(root, path, MAX_PATH + 1);
+    ::PathStripToRootW(root);
+    wchar_t player[MAX_PATH + 1] = L"";
+    GetDeviceRoot(player);
+    return ::lstrcmpiW(root, player) == 0;
+}
+
 int CALLBACK SearchFolderBrowseProc(HWND browser, UINT message, LPARAM lParam, LPARAM) {
     if (message == BFFM_INITIALIZED) {
         g_folderBrowser = browser;
     } else if (message == BFFM_SELCHANGED) {
         wchar_t path[MAX_PATH + 1] = L"";
         if (!::SHGetPathFromIDListW(reinterpret_cast<PCIDLIST_ABSOLUTE>(lParam), path)) return 0;
-        ::PathStripToRootW(path);
-        wchar_t root[MAX_PATH + 1] = L"";
-        GetDeviceRoot(root);
-        // No folder of the player itself can be searched.
-        ::SendMessageW(browser, BFFM_ENABLEOK, 0, ::lstrcmpiW(path, root) == 0 ? 0 : 1);
+        LPARAM enable = IsOnPlayer(path) ? 0 : 1;
+        ::SendMessageW(browser, BFFM_ENABLEOK, 0, enable);
+        // Some browsers judge the selection again after this callback; the
+        // posted answer comes last.
+        ::PostMessageW(browser, BFFM_ENABLEOK, 0, enable);
     }
     return 0;
 }
@@ -230,7 +241,7 @@ void SettingDlg::AddFolder() {
     g_folderBrowser = nullptr;
     if (!chosen[0]) return;
     // Network paths (\\server\share) are not searched.
-    if (::lstrlenW(chosen) < 2 || chosen[1] != L':') return;
+    if (::lstrlenW(chosen) < 2 || chosen[1] != L':' || IsOnPlayer(chosen)) return;
     if (m_folderList->FindString(chosen, TRUE)) {
         wchar_t format[1024];
         LoadResString(IDS_ALREADY_REGISTERED, format, 1024);

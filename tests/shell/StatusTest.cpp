@@ -144,18 +144,6 @@ TEST_F(StatusTest, NotAFirstStartTransfersAtOnceAndTheNextStartCopiesNothing) {
     EXPECT_TRUE(again.ExitFromTray());
 }
 
-TEST_F(StatusTest, AFirstStartWithoutSettingsShowsTheWindowAndStartsTheTransfer) {
-    ::DeleteFileW(Join(computer, L"Settings.ini").c_str());
-    AddSong(pc.myMusic, L"a.mp3", 1000, 1);
-    RunningProgram p;
-    ASSERT_TRUE(p.Start(pc.program)) << p.Failure();
-    // Without Settings.ini the search looks nowhere until the settings are saved.
-    ASSERT_TRUE(p.WaitForLog(L"Transfer completed. 0 song(s)")) << Narrow(p.LogText());
-    EXPECT_TRUE(::IsWindowVisible(p.Status()));
-    ASSERT_TRUE(p.WaitForIdle());
-    EXPECT_TRUE(p.ExitFromTray());
-}
-
 // A locked first song holds the transfer at its box, so what happens "during a
 // transfer" does not race a copy that a fast disk finishes in a blink.
 TEST_F(StatusTest, StopDuringATransferCancelsAndLeavesNoPartialFile) {

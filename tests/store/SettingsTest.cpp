@@ -156,6 +156,27 @@ TEST_F(SettingsTest, ExtensionPairsLoadAndSaveToThePlayerAndAnIdenticalCopy) {
     EXPECT_NE(std::wstring::npos, Text(deviceIni).find(L"Path2=\"" + rock + L"\""));
 }
 
+TEST_F(SettingsTest, DialogLoadCapsACorruptCountAndDropsOverlongPairs) {
+    const std::wstring at260(260, L'x'), at261(261, L'y');
+    struct Case {
+        const char* name;
+        std::wstring keys;
+        std::wstring pairs;
+    } cases[] = {
+        {"a count of two thousand million", L"ExtCount=2000000000\r\nExt1=\"mp3\"\r\nPath1=\"Music\"\r\n", L"mp3>Music"},
+        {"260 characters are kept", L"ExtCount=2\r\nExt1=\"" + at260 + L"\"\r\nPath1=\"" + at260 + L"\"\r\nExt2=\"wma\"\r\n",
+         at260 + L">" + at260 + L"|wma>"},
+        {"a longer extension", L"ExtCount=2\r\nExt1=" + at261 + L"\r\nPath1=Music\r\nExt2=ogg\r\nPath2=Ogg\r\n", L"ogg>Ogg"},
+        {"a longer destination", L"ExtCount=2\r\nExt1=mp3\r\nPath1=\"" + at261 + L"\"\r\nExt2=ogg\r\n", L"ogg>"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(WriteBytes(deviceIni, WithMark(L"[Settings]\r\n" + c.keys)));
+        CSettingsModel model;
+        model.LoadExtensionSettingsFrom(deviceIni.c_str());
+        EXPECT_EQ(c.pairs, PairsOf(model)) << c.name;
+    }
+}
+
 TEST(UnquoteSpaces, OnlyOneEnclosingPair) {
     const wchar_t* cases[][2] = {
         {L"", L""},       {L"\"\"", L""},   {L"\"a\"", L"a"}, {L"\"\"a\"\"", L"\"a\""},

@@ -1,5 +1,9 @@
 #include "uidriver/UiDriver.h"
 
+#include "foundation/Handle.h"
+
+#include <commctrl.h>
+
 namespace uidrv {
 namespace {
 
@@ -76,6 +80,103 @@ std::wstring GetClass(HWND window) {
 std::wstring GetControlText(HWND dialog, int controlId) {
     HWND control = ::GetDlgItem(dialog, controlId);
     return control ? GetText(control) : L"";
+}
+
+namespace {
+
+// Memory in another process, freed with it.
+class RemoteBlock {
+public:
+    RemoteBlock(HWND window, size_t size) {
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(window, &pid);
+        m_process.Reset(::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
+        if (m_process) m_address = ::VirtualAllocEx(m_process.Get(), nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+    }
+    ~RemoteBlock() {
+        if (m_address) ::VirtualFreeEx(m_process.Get(), m_address, 0, MEM_RELEASE);
+    }
+    bool Write(const void* data, size_t size, size_t offset = 0) {
+        return m_address && ::WriteProcessMemory(m_process.Get(), At(offset), data, size, nullptr);
+    }
+    bool Read(void* data, size_t size, size_t offset = 0) {
+        return m_address && ::ReadProcessMemory(m_process.Get(), At(offset), data, size, nullptr);
+    }
+    char* At(size_t offset) { return static_cast<char*>(m_address) + offset; }
+
+private:
+    CHandle m_process;
+    void* m_address = nullptr;
+};
+
+bool SendBounded(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result = nullptr) {
+    DWORD_PTR answer = 0;
+    bool sent = ::SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 10000, &answer) != 0;
+    if (result) *result = static_cast<LRESULT>(answer);
+    return sent;
+}
+
+} // namespace
+
+bool SendWithRemoteData(HWND window, UINT message, WPARAM wParam, void* data, size_t size) {
+    RemoteBlock block(window, size);
+    return block.Write(data, size) &&
+           SendBounded(window, message, wParam, reinterpret_cast<LPARAM>(block.At(0))) && block.Read(data, size);
+}
+
+bool SendRemoteText(HWND window, UINT message, WPARAM wParam, const std::wstring& text) {
+    std::wstring copy = text;
+    return SendWithRemoteData(window, message, wParam, &copy[0], (copy.size() + 1) * sizeof(wchar_t));
+}
+
+std::wstring GetListViewText(HWND list, int item, int subitem) {
+    const int capacity = 1024;
+    RemoteBlock block(list, sizeof(LVITEMW) + capacity * sizeof(wchar_t));
+    LVITEMW lv = {};
+    lv.iSubItem = subitem;
+    lv.cchTextMax = capacity;
+    lv.pszText = reinterpret_cast<wchar_t*>(block.At(sizeof lv));
+    wchar_t text[capacity] = L"";
+    if (!block.Write(&lv, sizeof lv) ||
+        !SendBounded(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(block.At(0))) ||
+        !block.Read(text, sizeof text, sizeof lv)) {
+        return L"<unreadable>";
+    }
+    text[capacity - 1] = 0;
+    return text;
+}
+
+bool SelectListViewItem(HWND list, int item) {
+    LVITEMW lv = {};
+    lv.state = lv.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    return SendWithRemoteData(list, LVM_SETITEMSTATE, static_cast<WPARAM>(item), &lv, sizeof lv);
+}
+
+bool SelectTreeItem(HWND tree, const std::vector<std::wstring>& names) {
+    LRESULT item = 0;
+    if (!SendBounded(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0, &item) || !item) return false;
+    for (const std::wstring& name : names) {
+        SendBounded(tree, TVM_EXPAND, TVE_EXPAND, item);
+        LRESULT child = 0;
+        SendBounded(tree, TVM_GETNEXTITEM, TVGN_CHILD, item, &child);
+        for (; child; SendBounded(tree, TVM_GETNEXTITEM, TVGN_NEXT, child, &child)) {
+            const int capacity = 512;
+            RemoteBlock block(tree, sizeof(TVITEMW) + capacity * sizeof(wchar_t));
+            TVITEMW tv = {};
+            tv.mask = TVIF_TEXT;
+            tv.hItem = reinterpret_cast<HTREEITEM>(child);
+            tv.cchTextMax = capacity;
+            tv.pszText = reinterpret_cast<wchar_t*>(block.At(sizeof tv));
+            wchar_t text[capacity] = L"";
+            if (block.Write(&tv, sizeof tv) && SendBounded(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(block.At(0))) &&
+                block.Read(text, sizeof text, sizeof tv) && name == text) {
+                break;
+            }
+        }
+        if (!child) return false;
+        item = child;
+    }
+    return SendBounded(tree, TVM_SELECTITEM, TVGN_CARET, item);
 }
 
 bool IsControlEnabled(HWND dialog, int controlId) {
