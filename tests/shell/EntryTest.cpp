@@ -21,7 +21,11 @@ const DWORD kTimeout = 30000;
 
 class EntryTest : public ::testing::Test {
 protected:
-    void SetUp() override { pc = ResetComputer(); }
+    // A player this computer knows: the entry's checks, not a first start's settings.
+    void SetUp() override {
+        pc = ResetComputer();
+        PrepareKnownPlayer(pc, L"MyMusic=1\r\nDeskTop=1\r\n");
+    }
 
     // Waits for the program's next message box, checks it and presses a button.
     void Answer(uidrv::Process& p, const std::wstring& caption, const std::wstring& text, int button) {

@@ -157,23 +157,19 @@ TEST_F(SettingsTest, ExtensionPairsLoadAndSaveToThePlayerAndAnIdenticalCopy) {
 }
 
 TEST_F(SettingsTest, DialogLoadCapsACorruptCountAndDropsOverlongPairs) {
-    const std::wstring at260(260, L'x'), at261(261, L'y');
-    struct Case {
-        const char* name;
-        std::wstring keys;
-        std::wstring pairs;
-    } cases[] = {
-        {"a count of two thousand million", L"ExtCount=2000000000\r\nExt1=\"mp3\"\r\nPath1=\"Music\"\r\n", L"mp3>Music"},
-        {"260 characters are kept", L"ExtCount=2\r\nExt1=\"" + at260 + L"\"\r\nPath1=\"" + at260 + L"\"\r\nExt2=\"wma\"\r\n",
-         at260 + L">" + at260 + L"|wma>"},
-        {"a longer extension", L"ExtCount=2\r\nExt1=" + at261 + L"\r\nPath1=Music\r\nExt2=ogg\r\nPath2=Ogg\r\n", L"ogg>Ogg"},
-        {"a longer destination", L"ExtCount=2\r\nExt1=mp3\r\nPath1=\"" + at261 + L"\"\r\nExt2=ogg\r\n", L"ogg>"},
+    const std::wstring x260(260, L'x'), y261(261, L'y');
+    const std::pair<std::wstring, std::wstring> cases[] = {
+        {L"ExtCount=2000000000\r\nExt1=\"mp3\"\r\nPath1=\"Music\"\r\n", L"mp3>Music"},
+        {L"ExtCount=2\r\nExt1=\"" + x260 + L"\"\r\nPath1=\"" + x260 + L"\"\r\nExt2=wma\r\n",
+         x260 + L">" + x260 + L"|wma>"},
+        {L"ExtCount=2\r\nExt1=" + y261 + L"\r\nPath1=Music\r\nExt2=ogg\r\nPath2=Ogg\r\n", L"ogg>Ogg"},
+        {L"ExtCount=2\r\nExt1=mp3\r\nPath1=\"" + y261 + L"\"\r\nExt2=ogg\r\n", L"ogg>"},
     };
-    for (const Case& c : cases) {
-        ASSERT_TRUE(WriteBytes(deviceIni, WithMark(L"[Settings]\r\n" + c.keys)));
+    for (const auto& c : cases) {
+        ASSERT_TRUE(WriteBytes(deviceIni, WithMark(L"[Settings]\r\n" + c.first)));
         CSettingsModel model;
         model.LoadExtensionSettingsFrom(deviceIni.c_str());
-        EXPECT_EQ(c.pairs, PairsOf(model)) << c.name;
+        EXPECT_EQ(c.second, PairsOf(model)) << Narrow(c.first.substr(0, 40));
     }
 }
 

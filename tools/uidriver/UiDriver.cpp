@@ -84,99 +84,74 @@ std::wstring GetControlText(HWND dialog, int controlId) {
 
 namespace {
 
-// Memory in another process, freed with it.
-class RemoteBlock {
-public:
-    RemoteBlock(HWND window, size_t size) {
-        DWORD pid = 0;
-        ::GetWindowThreadProcessId(window, &pid);
-        m_process.Reset(::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
-        if (m_process) m_address = ::VirtualAllocEx(m_process.Get(), nullptr, size, MEM_COMMIT, PAGE_READWRITE);
-    }
-    ~RemoteBlock() {
-        if (m_address) ::VirtualFreeEx(m_process.Get(), m_address, 0, MEM_RELEASE);
-    }
-    bool Write(const void* data, size_t size, size_t offset = 0) {
-        return m_address && ::WriteProcessMemory(m_process.Get(), At(offset), data, size, nullptr);
-    }
-    bool Read(void* data, size_t size, size_t offset = 0) {
-        return m_address && ::ReadProcessMemory(m_process.Get(), At(offset), data, size, nullptr);
-    }
-    char* At(size_t offset) { return static_cast<char*>(m_address) + offset; }
-
-private:
-    CHandle m_process;
-    void* m_address = nullptr;
-};
-
-bool SendBounded(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result = nullptr) {
+DWORD_PTR SendBounded(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     DWORD_PTR answer = 0;
-    bool sent = ::SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 10000, &answer) != 0;
-    if (result) *result = static_cast<LRESULT>(answer);
-    return sent;
+    ::SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 10000, &answer);
+    return answer;
+}
+
+// `item` travels into the window's process and back, followed by room for
+// the text that its field `text` (if any) is made to point to.
+template <typename T>
+std::wstring SendRemote(HWND window, UINT message, WPARAM wParam, T item, LPWSTR T::*text = nullptr) {
+    struct Block {
+        T item;
+        wchar_t text[512];
+    } block = {item, {}};
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(window, &pid);
+    CHandle process(::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
+    void* memory = nullptr;
+    if (process) memory = ::VirtualAllocEx(process.Get(), nullptr, sizeof block, MEM_COMMIT, PAGE_READWRITE);
+    if (!memory) return L"<no memory>";
+    auto* remote = static_cast<Block*>(memory);
+    if (text) block.item.*text = remote->text;
+    if (::WriteProcessMemory(process.Get(), remote, &block, sizeof block, nullptr)) {
+        SendBounded(window, message, wParam, reinterpret_cast<LPARAM>(remote));
+        ::ReadProcessMemory(process.Get(), remote, &block, sizeof block, nullptr);
+    }
+    ::VirtualFreeEx(process.Get(), memory, 0, MEM_RELEASE);
+    block.text[511] = 0;
+    return block.text;
 }
 
 } // namespace
 
-bool SendWithRemoteData(HWND window, UINT message, WPARAM wParam, void* data, size_t size) {
-    RemoteBlock block(window, size);
-    return block.Write(data, size) &&
-           SendBounded(window, message, wParam, reinterpret_cast<LPARAM>(block.At(0))) && block.Read(data, size);
-}
-
-bool SendRemoteText(HWND window, UINT message, WPARAM wParam, const std::wstring& text) {
-    std::wstring copy = text;
-    return SendWithRemoteData(window, message, wParam, &copy[0], (copy.size() + 1) * sizeof(wchar_t));
+void SendRemotePath(HWND window, UINT message, WPARAM wParam, const std::wstring& path) {
+    struct Path {
+        wchar_t text[MAX_PATH + 1];
+    } copy = {};
+    path.copy(copy.text, MAX_PATH);
+    SendRemote(window, message, wParam, copy);
 }
 
 std::wstring GetListViewText(HWND list, int item, int subitem) {
-    const int capacity = 1024;
-    RemoteBlock block(list, sizeof(LVITEMW) + capacity * sizeof(wchar_t));
     LVITEMW lv = {};
     lv.iSubItem = subitem;
-    lv.cchTextMax = capacity;
-    lv.pszText = reinterpret_cast<wchar_t*>(block.At(sizeof lv));
-    wchar_t text[capacity] = L"";
-    if (!block.Write(&lv, sizeof lv) ||
-        !SendBounded(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(block.At(0))) ||
-        !block.Read(text, sizeof text, sizeof lv)) {
-        return L"<unreadable>";
-    }
-    text[capacity - 1] = 0;
-    return text;
+    lv.cchTextMax = 512;
+    return SendRemote(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(item), lv, &LVITEMW::pszText);
 }
 
-bool SelectListViewItem(HWND list, int item) {
+void SelectListViewItem(HWND list, int item) {
     LVITEMW lv = {};
     lv.state = lv.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    return SendWithRemoteData(list, LVM_SETITEMSTATE, static_cast<WPARAM>(item), &lv, sizeof lv);
+    SendRemote(list, LVM_SETITEMSTATE, static_cast<WPARAM>(item), lv);
 }
 
 bool SelectTreeItem(HWND tree, const std::vector<std::wstring>& names) {
-    LRESULT item = 0;
-    if (!SendBounded(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0, &item) || !item) return false;
-    for (const std::wstring& name : names) {
-        SendBounded(tree, TVM_EXPAND, TVE_EXPAND, item);
-        LRESULT child = 0;
-        SendBounded(tree, TVM_GETNEXTITEM, TVGN_CHILD, item, &child);
-        for (; child; SendBounded(tree, TVM_GETNEXTITEM, TVGN_NEXT, child, &child)) {
-            const int capacity = 512;
-            RemoteBlock block(tree, sizeof(TVITEMW) + capacity * sizeof(wchar_t));
+    DWORD_PTR item = SendBounded(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
+    for (size_t i = 0; i < names.size() && item; ++i) {
+        SendBounded(tree, TVM_EXPAND, TVE_EXPAND, static_cast<LPARAM>(item));
+        item = SendBounded(tree, TVM_GETNEXTITEM, TVGN_CHILD, static_cast<LPARAM>(item));
+        for (; item; item = SendBounded(tree, TVM_GETNEXTITEM, TVGN_NEXT, static_cast<LPARAM>(item))) {
             TVITEMW tv = {};
             tv.mask = TVIF_TEXT;
-            tv.hItem = reinterpret_cast<HTREEITEM>(child);
-            tv.cchTextMax = capacity;
-            tv.pszText = reinterpret_cast<wchar_t*>(block.At(sizeof tv));
-            wchar_t text[capacity] = L"";
-            if (block.Write(&tv, sizeof tv) && SendBounded(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(block.At(0))) &&
-                block.Read(text, sizeof text, sizeof tv) && name == text) {
-                break;
-            }
+            tv.hItem = reinterpret_cast<HTREEITEM>(item);
+            tv.cchTextMax = 512;
+            if (SendRemote(tree, TVM_GETITEMW, 0, tv, &TVITEMW::pszText) == names[i]) break;
         }
-        if (!child) return false;
-        item = child;
     }
-    return SendBounded(tree, TVM_SELECTITEM, TVGN_CARET, item);
+    return item && SendBounded(tree, TVM_SELECTITEM, TVGN_CARET, static_cast<LPARAM>(item));
 }
 
 bool IsControlEnabled(HWND dialog, int controlId) {

@@ -44,16 +44,13 @@ bool IsControlVisible(HWND dialog, int controlId);
 HWND WaitForMessageBox(DWORD processId, DWORD timeoutMs, const std::wstring& caption = L"");
 MessageBoxInfo ReadMessageBox(HWND box);
 
-// Messages whose lParam points to memory: the data is copied into the
-// window's process, the message sent, and the data read back into `data`.
-bool SendWithRemoteData(HWND window, UINT message, WPARAM wParam, void* data, size_t size);
-// BFFM_SETSELECTIONW and the like: a path for the window's process.
-bool SendRemoteText(HWND window, UINT message, WPARAM wParam, const std::wstring& text);
-// Items of a list-view control in another process.
+// Messages whose lParam points to data, sent to a window of another process
+// with the data copied there: a path (BFFM_SETSELECTIONW), list-view items,
+// and the tree item reached from the first root by the child names given
+// (expanded on the way; no names: the root).
+void SendRemotePath(HWND window, UINT message, WPARAM wParam, const std::wstring& path);
 std::wstring GetListViewText(HWND list, int item, int subitem);
-bool SelectListViewItem(HWND list, int item);
-// Selects the item reached from the tree's first root by the child names
-// given (expanding on the way); no names selects the root itself.
+void SelectListViewItem(HWND list, int item);
 bool SelectTreeItem(HWND tree, const std::vector<std::wstring>& names);
 
 // Presses a dialog button the way a click does: WM_COMMAND with BN_CLICKED.
