@@ -90,8 +90,9 @@ StatusDlg::StatusDlg()
 StatusDlg::~StatusDlg() {
     if (m_trayIcon) m_trayIcon->Remove();
     m_trayIcon.reset();
-    // The worker may still wait for an answer: it ends before anything it uses goes.
-    m_worker.Shutdown();
+    // The worker may still wait for an answer: it ends before anything it uses
+    // goes. One that does not end in time keeps its event; the process is ending.
+    if (!m_worker.Shutdown()) m_answerEvent.Detach();
     delete m_transferButton;
     delete m_settingsButton;
     delete m_folderButton;
@@ -254,7 +255,16 @@ void StatusDlg::OnBtnTransfer() {
     m_transferButton->SetText(stopText);
     m_settingsButton->Enable(FALSE);
     m_folderButton->Enable(FALSE);
-    m_worker.Start(this);
+    if (int error = m_worker.Start(this)) {
+        // No thread means no end message: undo the start, or the window would
+        // stay in the transferring state with Stop and Exit doing nothing.
+        CMiniLog().Write(L"OnBtnTransfer() : thread start failed %d", error);
+        SetTransferFlgOff(L"OnBtnTransfer() : TransferFlg OFF");
+        m_transferButton->SetText(LoadText(IDS_START_TRANSFER));
+        SetIdleButtons();
+        m_worker.ResetStop();
+        ReleaseTransfer(L"OnBtnTransfer() : SetMsgBoxFlg OFF");
+    }
 }
 
 void StatusDlg::WaitForWorker() {
@@ -445,12 +455,15 @@ void StatusDlg::OnDeviceChange() {
 }
 
 namespace {
-// Message boxes of this thread (the worker's error boxes, a capacity box) run
-// loops of their own; the program cannot end while one of them still waits.
-BOOL CALLBACK EndMessageBox(HWND window, LPARAM keep) {
+// Message boxes of this thread (the worker's error boxes, a capacity box, a
+// dialog's refusal) run loops of their own; the program cannot end while one
+// of them still waits. The program's own dialogs are #32770 windows with
+// unnumbered texts as well: they are ended by their owners, each in its own way.
+BOOL CALLBACK EndMessageBox(HWND window, LPARAM) {
     wchar_t name[16] = L"";
     ::GetClassNameW(window, name, 16);
-    if (window != reinterpret_cast<HWND>(keep) && ::lstrcmpW(name, L"#32770") == 0 && ::GetDlgItem(window, 0xFFFF)) {
+    if (::lstrcmpW(name, L"#32770") == 0 && ::GetDlgItem(window, 0xFFFF) && !CModalDlg::Find(window) &&
+        !CModelessDlg::Find(window)) {
         ::EndDialog(window, IDCANCEL);
     }
     return TRUE;
@@ -458,7 +471,7 @@ BOOL CALLBACK EndMessageBox(HWND window, LPARAM keep) {
 } // namespace
 
 void StatusDlg::CloseAll() {
-    ::EnumThreadWindows(::GetCurrentThreadId(), EndMessageBox, reinterpret_cast<LPARAM>(m_hWnd));
+    ::EnumThreadWindows(::GetCurrentThreadId(), EndMessageBox, 0);
     if (m_settingDlg) m_settingDlg->EndDialog(8);
     if (m_versionDlg) {
         m_versionDlg->EndDialog(8);
