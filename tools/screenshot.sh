@@ -22,7 +22,7 @@ done
 case "$out" in /*) ;; *) out=$PWD/$out ;; esac
 cd "$top"
 "$top/tools/deps.sh"
-"$top/tools/build.sh" >/dev/null
+"$top/tools/build.sh"
 . "$top/tools/wine-env.sh"
 build=$top/${QC_BUILD_ROOT:-build}/x86_64
 unset DISPLAY  # always a private Xvfb, so nothing else is on the picture
@@ -51,7 +51,7 @@ if [ -n "$title" ]; then
   [ $found = 1 ] || { echo "no window '$title' appeared" >&2; exit 1; }
 fi
 sleep "$settle"
-win=$(xdotool search --name 'Quavercart - Wine desktop' | head -n 1)
+win=$(xdotool search --name 'Quavercart - Wine desktop' | head -n 1 || true)
 [ -n "$win" ] || { echo "the Wine desktop window was not found" >&2; exit 1; }
 import -window "$win" "$out"
 echo "saved $out"
