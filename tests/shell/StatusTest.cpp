@@ -4,6 +4,7 @@
 #include "support/Computer.h"
 #include "support/Program.h"
 #include "resource.h"
+#include "version.h"
 #include "uidriver/UiDriver.h"
 
 #include <gtest/gtest.h>
@@ -292,19 +293,135 @@ TEST_F(StatusTest, ASecondStartBringsTheFirstWindowForwardRestored) {
     EXPECT_TRUE(first.ExitFromTray());
 }
 
-TEST_F(StatusTest, AboutVersionAndMainScreenFromTheMenus) {
+TEST_F(StatusTest, MainScreenFromTheTrayMenuShowsTheHiddenWindow) {
     RunningProgram p;
     ASSERT_TRUE(p.Start(pc.program)) << p.Failure();
     ASSERT_TRUE(p.WaitForIdle());
-    // The version dialog has no template yet: asking for it must harm nothing.
-    ASSERT_TRUE(uidrv::Post(p.Status(), WM_SYSCOMMAND, IDM_ABOUT, 0));
-    EXPECT_TRUE(uidrv::ChooseTrayMenuItem(p.Status(), 0x450, 2, kUiTimeout)) << "Version";
-    EXPECT_FALSE(p.Process().WaitExit(300));
-
     uidrv::Post(p.Status(), WM_SYSCOMMAND, SC_CLOSE, 0);
     ASSERT_TRUE(uidrv::WaitForNoWindow({L"#32770", L"Quavercart(E:)", p.Process().Id(), true}, kUiTimeout));
     EXPECT_TRUE(uidrv::ChooseTrayMenuItem(p.Status(), 0x450, 1, kUiTimeout)) << "Main Screen";
     EXPECT_NE(nullptr, uidrv::WaitForWindow({L"#32770", L"Quavercart(E:)", p.Process().Id(), true}, kUiTimeout));
+    EXPECT_TRUE(p.ExitFromTray());
+}
+
+// `upper` is nearer the top of the z-order than `lower`.
+bool IsAbove(HWND upper, HWND lower) {
+    for (HWND w = ::GetWindow(lower, GW_HWNDPREV); w; w = ::GetWindow(w, GW_HWNDPREV)) {
+        if (w == upper) return true;
+    }
+    return false;
+}
+
+TEST_F(StatusTest, VersionDialogOneWindowRaisedWhenOpenAndCentredAgainAfterClosing) {
+    RunningProgram p;
+    ASSERT_TRUE(p.Start(pc.program)) << p.Failure();
+    ASSERT_TRUE(p.WaitForIdle());
+    uidrv::WindowQuery version = {L"#32770", L"Version Information", p.Process().Id(), true};
+    ASSERT_TRUE(uidrv::Post(p.Status(), WM_SYSCOMMAND, IDM_ABOUT, 0));
+    HWND dlg = uidrv::WaitForWindow(version, kUiTimeout);
+    ASSERT_NE(nullptr, dlg);
+    EXPECT_EQ(L"Quavercart Version\t" QC_VERSION_TEXT, uidrv::GetControlText(dlg, IDC_VERSION_TEXT));
+    EXPECT_EQ(L"" QC_COPYRIGHT_TEXT, uidrv::GetControlText(dlg, IDC_LEGAL_TEXT));
+    ::SendMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(::IsWindowVisible(dlg)) << "Esc does nothing";
+
+    // Another program's window over it; asking again raises the same window.
+    HWND other = ::CreateWindowExW(0, L"Static", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 800, 600, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(nullptr, other);
+    ::SetWindowPos(other, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    ASSERT_TRUE(IsAbove(other, dlg));
+    EXPECT_TRUE(uidrv::ChooseTrayMenuItem(p.Status(), 0x450, 2, kUiTimeout)) << "Version";
+    DWORD start = ::GetTickCount();
+    while (!IsAbove(dlg, other) && ::GetTickCount() - start < kUiTimeout) ::Sleep(20);
+    EXPECT_TRUE(IsAbove(dlg, other));
+    EXPECT_EQ(std::vector<HWND>{dlg}, uidrv::FindWindows(version));
+    ::DestroyWindow(other);
+
+    RECT screen, shown;
+    ::GetWindowRect(::GetDesktopWindow(), &screen);
+    for (UINT closing : {static_cast<UINT>(IDOK), static_cast<UINT>(SC_CLOSE)}) {
+        SCOPED_TRACE(closing == IDOK ? "OK" : "close box");
+        ::SetWindowPos(dlg, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        if (closing == IDOK) {
+            ASSERT_TRUE(uidrv::ClickButton(dlg, IDOK));
+        } else {
+            ASSERT_TRUE(uidrv::Post(dlg, WM_SYSCOMMAND, SC_CLOSE, 0));
+        }
+        ASSERT_TRUE(uidrv::WaitForNoWindow(version, kUiTimeout));
+        ASSERT_TRUE(uidrv::Post(p.Status(), WM_SYSCOMMAND, IDM_ABOUT, 0));
+        dlg = uidrv::WaitForWindow(version, kUiTimeout);
+        ASSERT_NE(nullptr, dlg) << "made again after closing";
+        ::GetWindowRect(dlg, &shown);
+        EXPECT_NEAR((screen.right - (shown.right - shown.left)) / 2, shown.left, 1) << "centred again";
+        EXPECT_NEAR((screen.bottom - (shown.bottom - shown.top)) / 2, shown.top, 1);
+        EXPECT_EQ(L"Quavercart Version\t" QC_VERSION_TEXT, uidrv::GetControlText(dlg, IDC_VERSION_TEXT));
+    }
+    EXPECT_TRUE(p.ExitFromTray()) << "with the dialog open";
+}
+
+// The worker's search messages, posted while a locked song's box holds the
+// transfer, drive the animation for as long as the test needs.
+TEST_F(StatusTest, SearchAnimationRunsOverTheWindowsBackgroundAndLeavesNothingBehind) {
+    std::wstring locked = AddSong(pc.myMusic, L"1.mp3", 1000, 1);
+    HANDLE lock = ::CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, lock);
+    RunningProgram p;
+    ASSERT_TRUE(p.Start(pc.program)) << p.Failure();
+    HWND box = uidrv::WaitForMessageBox(p.Process().Id(), kUiTimeout, L"Error");
+    ASSERT_NE(nullptr, box);
+    ::SetWindowPos(box, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);  // off the animation
+
+    HMODULE module = ::LoadLibraryExW(BuiltProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(nullptr, module);
+    SIZE size = {};
+    std::vector<DWORD> mask = BitmapPixels(module, IDB_SEARCH_MASK, size);
+    std::vector<std::vector<DWORD>> frames = {BitmapPixels(module, IDB_SEARCH_FIRST, size)};
+    for (UINT id = IDB_SEARCH_BASE + 1; id <= IDB_SEARCH_BASE + 15; ++id) frames.push_back(BitmapPixels(module, id, size));
+    ::FreeLibrary(module);
+    ASSERT_EQ(60 * 60u, mask.size());
+    const RECT area = {165, 35, 225, 95};
+    DWORD face = ScreenPixels(p.Status(), {160, 35, 161, 36}).at(0);
+    ASSERT_NE(0xFFFFFFu, face) << "the check needs a background other than the frames' white";
+
+    ASSERT_TRUE(uidrv::Post(p.Status(), WM_APP + 5, 0, 0));  // search begins
+    // The frame shown, or -1: its image where the mask is black, the window's
+    // background where it is white.
+    auto shownFrame = [&]() {
+        std::vector<DWORD> shown = ScreenPixels(p.Status(), area);
+        for (size_t k = 0; k < frames.size() && shown.size() == mask.size(); ++k) {
+            size_t i = 0;
+            while (i < mask.size() && shown[i] == (mask[i] == 0 ? frames[k][i] : face)) ++i;
+            if (i == mask.size()) return static_cast<int>(k);
+        }
+        return -1;
+    };
+    std::vector<bool> seen(frames.size());
+    size_t distinct = 0;
+    DWORD start = ::GetTickCount();
+    while (distinct < 6 && ::GetTickCount() - start < kUiTimeout) {
+        int k = shownFrame();
+        if (k >= 0 && !seen[static_cast<size_t>(k)]) {
+            seen[static_cast<size_t>(k)] = true;
+            ++distinct;
+        }
+        ::Sleep(10);
+    }
+    EXPECT_GE(distinct, 6u) << "frames follow each other, drawn whole over the background";
+    EXPECT_TRUE(uidrv::IsControlVisible(p.Status(), IDC_SEARCHING));
+
+    ASSERT_TRUE(uidrv::Post(p.Status(), WM_APP + 6, 0, 0));  // search ends
+    auto tilePixels = [&]() {
+        std::vector<DWORD> shown = ScreenPixels(p.Status(), area);
+        size_t same = 0;
+        for (size_t i = 0; i < shown.size(); ++i) same += mask[i] == 0 && shown[i] == frames[0][i];
+        return same;
+    };
+    start = ::GetTickCount();
+    while (tilePixels() > 60 && ::GetTickCount() - start < kUiTimeout) ::Sleep(20);
+    EXPECT_LE(tilePixels(), 60u) << "the last frame is gone";
+    ASSERT_TRUE(uidrv::ClickButton(box, IDOK));
+    ::CloseHandle(lock);
+    ASSERT_TRUE(p.WaitForIdle());
     EXPECT_TRUE(p.ExitFromTray());
 }
 

@@ -66,4 +66,54 @@ bool RunningProgram::ExitFromTray(DWORD timeoutMs) {
     return m_process.WaitExit(timeoutMs) && m_process.ExitCode() == 0;
 }
 
+namespace {
+
+std::vector<DWORD> ReadPixels(HDC source, int x, int y, int width, int height) {
+    std::vector<DWORD> pixels;
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC memory = ::CreateCompatibleDC(source);
+    HBITMAP dib = ::CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (memory && dib) {
+        HGDIOBJ old = ::SelectObject(memory, dib);
+        if (::BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY)) {
+            const DWORD* p = static_cast<const DWORD*>(bits);
+            for (int i = 0; i < width * height; ++i) pixels.push_back(p[i] & 0xFFFFFF);
+        }
+        ::SelectObject(memory, old);
+    }
+    if (dib) ::DeleteObject(dib);
+    if (memory) ::DeleteDC(memory);
+    return pixels;
+}
+
+} // namespace
+
+std::vector<DWORD> BitmapPixels(HMODULE module, UINT id, SIZE& size) {
+    HBITMAP bitmap = static_cast<HBITMAP>(::LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    if (!bitmap) return {};
+    BITMAP info = {};
+    ::GetObjectW(bitmap, sizeof info, &info);
+    size = {info.bmWidth, info.bmHeight};
+    HDC screen = ::GetDC(nullptr);
+    HDC dc = ::CreateCompatibleDC(screen);
+    HGDIOBJ old = ::SelectObject(dc, bitmap);
+    std::vector<DWORD> pixels = ReadPixels(dc, 0, 0, size.cx, size.cy);
+    ::SelectObject(dc, old);
+    ::DeleteDC(dc);
+    ::ReleaseDC(nullptr, screen);
+    ::DeleteObject(bitmap);
+    return pixels;
+}
+
+std::vector<DWORD> ScreenPixels(HWND window, const RECT& area) {
+    POINT origin = {area.left, area.top};
+    if (!::ClientToScreen(window, &origin)) return {};
+    HDC screen = ::GetDC(nullptr);
+    std::vector<DWORD> pixels = ReadPixels(screen, origin.x, origin.y, area.right - area.left, area.bottom - area.top);
+    ::ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
 } // namespace qctest

@@ -5,6 +5,7 @@
 #include "uidriver/UiDriver.h"
 
 #include <string>
+#include <vector>
 
 namespace qctest {
 
@@ -36,5 +37,11 @@ private:
     HWND m_status = nullptr;
     std::string m_failure;
 };
+
+// Pixels as 0xRRGGBB, rows from the top; empty when there is nothing to read.
+// A bitmap resource of `module`, with its size:
+std::vector<DWORD> BitmapPixels(HMODULE module, UINT id, SIZE& size);
+// What the screen shows of `area` in the client coordinates of `window`:
+std::vector<DWORD> ScreenPixels(HWND window, const RECT& area);
 
 } // namespace qctest
