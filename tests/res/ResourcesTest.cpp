@@ -1,7 +1,6 @@
 // The program's resources, read from the built program itself.
 
 #include "support/Computer.h"
-#include "support/Program.h"
 #include "resource.h"
 #include "version.h"
 
@@ -179,36 +178,6 @@ TEST_F(ResourcesTest, VersionResourceCarriesVersionCopyrightAndNeutralTranslatio
     VS_FIXEDFILEINFO* fixed = nullptr;
     ASSERT_TRUE(::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
     EXPECT_EQ(static_cast<DWORD>(MAKELONG(QC_VERSION_MINOR, QC_VERSION_MAJOR)), fixed->dwFileVersionMS);
-}
-
-TEST_F(ResourcesTest, SearchAnimationFramesMoveOverOneMaskAndAreWhereItIsTransparent) {
-    SIZE size = {};
-    std::vector<DWORD> mask = BitmapPixels(module, IDB_SEARCH_MASK, size);
-    ASSERT_EQ(60 * 60u, mask.size());
-    size_t opaque = 0;
-    for (DWORD m : mask) {
-        ASSERT_TRUE(m == 0 || m == 0xFFFFFF) << "black or white only";
-        opaque += m == 0;
-    }
-    EXPECT_TRUE(opaque > 60 * 60 / 2 && opaque < 60 * 60u) << "a shape, not a square: " << opaque;
-
-    // In the order they are shown; the last one leads back into the first.
-    std::vector<std::vector<DWORD>> frames;
-    frames.push_back(BitmapPixels(module, IDB_SEARCH_FIRST, size));
-    for (UINT id = IDB_SEARCH_BASE + 1; id <= IDB_SEARCH_BASE + 15; ++id) frames.push_back(BitmapPixels(module, id, size));
-    for (size_t k = 0; k < frames.size(); ++k) {
-        ASSERT_EQ(60 * 60u, frames[k].size()) << "frame " << k;
-        EXPECT_EQ(60, size.cx);
-        const std::vector<DWORD>& next = frames[(k + 1) % frames.size()];
-        size_t moved = 0, wrongOutside = 0;
-        for (size_t i = 0; i < mask.size(); ++i) {
-            moved += frames[k][i] != next[i];
-            wrongOutside += mask[i] != 0 && frames[k][i] != 0xFFFFFF;
-        }
-        EXPECT_EQ(0u, wrongOutside) << "frame " << k << " is white where the mask is";
-        // Small steps for a smooth loop, yet a visible change.
-        EXPECT_TRUE(moved > 40 && moved < opaque / 2) << "frame " << k << " to the next: " << moved << " pixels";
-    }
 }
 
 TEST_F(ResourcesTest, ManifestAsksForCommonControls6AsInvokerAndLeavesDpiToTheSystem) {

@@ -8,6 +8,7 @@
 #include "uidriver/UiDriver.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 
 using namespace qctest;
 
@@ -293,7 +294,7 @@ TEST_F(StatusTest, ASecondStartBringsTheFirstWindowForwardRestored) {
     EXPECT_TRUE(first.ExitFromTray());
 }
 
-TEST_F(StatusTest, MainScreenFromTheTrayMenuShowsTheHiddenWindow) {
+TEST_F(StatusTest, MainScreenFromTheTrayMenu) {
     RunningProgram p;
     ASSERT_TRUE(p.Start(pc.program)) << p.Failure();
     ASSERT_TRUE(p.WaitForIdle());
@@ -304,7 +305,6 @@ TEST_F(StatusTest, MainScreenFromTheTrayMenuShowsTheHiddenWindow) {
     EXPECT_TRUE(p.ExitFromTray());
 }
 
-// `upper` is nearer the top of the z-order than `lower`.
 bool IsAbove(HWND upper, HWND lower) {
     for (HWND w = ::GetWindow(lower, GW_HWNDPREV); w; w = ::GetWindow(w, GW_HWNDPREV)) {
         if (w == upper) return true;
@@ -325,104 +325,104 @@ TEST_F(StatusTest, VersionDialogOneWindowRaisedWhenOpenAndCentredAgainAfterClosi
     ::SendMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(::IsWindowVisible(dlg)) << "Esc does nothing";
 
-    // Another program's window over it; asking again raises the same window.
-    HWND other = ::CreateWindowExW(0, L"Static", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 800, 600, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_NE(nullptr, other);
-    ::SetWindowPos(other, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    // Another program's window on top; asking again raises the one dialog.
+    HWND other = ::CreateWindowExW(0, L"Static", L"", WS_POPUP | WS_VISIBLE, 0, 0, 800, 600, nullptr, nullptr, nullptr, nullptr);
     ASSERT_TRUE(IsAbove(other, dlg));
     EXPECT_TRUE(uidrv::ChooseTrayMenuItem(p.Status(), 0x450, 2, kUiTimeout)) << "Version";
-    DWORD start = ::GetTickCount();
-    while (!IsAbove(dlg, other) && ::GetTickCount() - start < kUiTimeout) ::Sleep(20);
+    for (DWORD t = ::GetTickCount(); !IsAbove(dlg, other) && ::GetTickCount() - t < kUiTimeout;) ::Sleep(20);
     EXPECT_TRUE(IsAbove(dlg, other));
     EXPECT_EQ(std::vector<HWND>{dlg}, uidrv::FindWindows(version));
     ::DestroyWindow(other);
 
-    RECT screen, shown;
-    ::GetWindowRect(::GetDesktopWindow(), &screen);
-    for (UINT closing : {static_cast<UINT>(IDOK), static_cast<UINT>(SC_CLOSE)}) {
-        SCOPED_TRACE(closing == IDOK ? "OK" : "close box");
+    for (bool byOk : {true, false}) {
         ::SetWindowPos(dlg, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-        if (closing == IDOK) {
-            ASSERT_TRUE(uidrv::ClickButton(dlg, IDOK));
-        } else {
-            ASSERT_TRUE(uidrv::Post(dlg, WM_SYSCOMMAND, SC_CLOSE, 0));
-        }
+        ASSERT_TRUE(byOk ? uidrv::ClickButton(dlg, IDOK) : uidrv::Post(dlg, WM_SYSCOMMAND, SC_CLOSE, 0));
         ASSERT_TRUE(uidrv::WaitForNoWindow(version, kUiTimeout));
-        ASSERT_TRUE(uidrv::Post(p.Status(), WM_SYSCOMMAND, IDM_ABOUT, 0));
-        dlg = uidrv::WaitForWindow(version, kUiTimeout);
-        ASSERT_NE(nullptr, dlg) << "made again after closing";
-        ::GetWindowRect(dlg, &shown);
-        EXPECT_NEAR((screen.right - (shown.right - shown.left)) / 2, shown.left, 1) << "centred again";
-        EXPECT_NEAR((screen.bottom - (shown.bottom - shown.top)) / 2, shown.top, 1);
-        EXPECT_EQ(L"Quavercart Version\t" QC_VERSION_TEXT, uidrv::GetControlText(dlg, IDC_VERSION_TEXT));
+        uidrv::Post(p.Status(), WM_SYSCOMMAND, IDM_ABOUT, 0);
+        ASSERT_NE(nullptr, dlg = uidrv::WaitForWindow(version, kUiTimeout)) << "made again after closing";
+        RECT r;
+        ::GetWindowRect(dlg, &r);
+        EXPECT_NEAR((::GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2, r.left, 1) << "centred again";
     }
     EXPECT_TRUE(p.ExitFromTray()) << "with the dialog open";
 }
 
+// 0xRRGGBB, rows from the top; empty unless the bitmap is width x height.
+std::vector<DWORD> Pixels(HBITMAP bitmap, int width, int height) {
+    BITMAP size = {};
+    ::GetObjectW(bitmap, sizeof size, &size);
+    if (size.bmWidth != width || size.bmHeight != height) return {};
+    BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+    std::vector<DWORD> pixels(static_cast<size_t>(width * height));
+    HDC screen = ::GetDC(nullptr);
+    ::GetDIBits(screen, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
+    ::ReleaseDC(nullptr, screen);
+    for (DWORD& pixel : pixels) pixel &= 0xFFFFFF;
+    ::DeleteObject(bitmap);
+    return pixels;
+}
+
+// What the screen shows of a window's client area.
+std::vector<DWORD> ScreenPixels(HWND window, RECT area) {
+    ::MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&area), 2);
+    int w = area.right - area.left, h = area.bottom - area.top;
+    HDC screen = ::GetDC(nullptr), memory = ::CreateCompatibleDC(screen);
+    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = ::SelectObject(memory, bitmap);
+    ::BitBlt(memory, 0, 0, w, h, screen, area.left, area.top, SRCCOPY);
+    ::SelectObject(memory, old);
+    ::DeleteDC(memory);
+    ::ReleaseDC(nullptr, screen);
+    return Pixels(bitmap, w, h);
+}
+
 // The worker's search messages, posted while a locked song's box holds the
-// transfer, drive the animation for as long as the test needs.
-TEST_F(StatusTest, SearchAnimationRunsOverTheWindowsBackgroundAndLeavesNothingBehind) {
+// transfer, run the animation for as long as the test needs.
+TEST_F(StatusTest, SearchAnimationFramesAreDrawnWholeOverTheBackgroundAndGoAfterTheSearch) {
+    HMODULE module = ::LoadLibraryExW(BuiltProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, module);
+    auto load = [&](UINT id) { return Pixels(static_cast<HBITMAP>(::LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)), 60, 60); };
+    std::vector<DWORD> mask = load(IDB_SEARCH_MASK);
+    std::vector<std::vector<DWORD>> frames = {load(IDB_SEARCH_FIRST)};  // in the order shown
+    for (UINT id = IDB_SEARCH_BASE + 1; id <= IDB_SEARCH_BASE + 15; ++id) frames.push_back(load(id));
+    ASSERT_EQ(3600u, mask.size());
+    ASSERT_GT(std::count(frames[0].begin(), frames[0].end(), 0x1f5fa8u), 100) << "the tile's colour, looked for after the search";
+    for (size_t k = 0; k < 16; ++k) {
+        ASSERT_EQ(3600u, frames[k].size()) << "frame " << k << " is 60 x 60";
+        EXPECT_NE(frames[k], frames[(k + 1) % 16]) << "frame " << k << " moves on";
+        for (size_t i = 0; i < 3600; ++i) ASSERT_TRUE(mask[i] == 0 || frames[k][i] == 0xFFFFFF) << "frame " << k << " white where the mask is";
+    }
     std::wstring locked = AddSong(pc.myMusic, L"1.mp3", 1000, 1);
     HANDLE lock = ::CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, lock);
     RunningProgram p;
     ASSERT_TRUE(p.Start(pc.program)) << p.Failure();
     HWND box = uidrv::WaitForMessageBox(p.Process().Id(), kUiTimeout, L"Error");
     ASSERT_NE(nullptr, box);
     ::SetWindowPos(box, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);  // off the animation
-
-    HMODULE module = ::LoadLibraryExW(BuiltProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    ASSERT_NE(nullptr, module);
-    SIZE size = {};
-    std::vector<DWORD> mask = BitmapPixels(module, IDB_SEARCH_MASK, size);
-    std::vector<std::vector<DWORD>> frames = {BitmapPixels(module, IDB_SEARCH_FIRST, size)};
-    for (UINT id = IDB_SEARCH_BASE + 1; id <= IDB_SEARCH_BASE + 15; ++id) frames.push_back(BitmapPixels(module, id, size));
-    ::FreeLibrary(module);
-    ASSERT_EQ(60 * 60u, mask.size());
-    const RECT area = {165, 35, 225, 95};
     DWORD face = ScreenPixels(p.Status(), {160, 35, 161, 36}).at(0);
     ASSERT_NE(0xFFFFFFu, face) << "the check needs a background other than the frames' white";
 
     ASSERT_TRUE(uidrv::Post(p.Status(), WM_APP + 5, 0, 0));  // search begins
-    // The frame shown, or -1: its image where the mask is black, the window's
-    // background where it is white.
-    auto shownFrame = [&]() {
-        std::vector<DWORD> shown = ScreenPixels(p.Status(), area);
-        for (size_t k = 0; k < frames.size() && shown.size() == mask.size(); ++k) {
-            size_t i = 0;
-            while (i < mask.size() && shown[i] == (mask[i] == 0 ? frames[k][i] : face)) ++i;
-            if (i == mask.size()) return static_cast<int>(k);
+    std::vector<bool> seen(16);
+    for (DWORD t = ::GetTickCount(); std::count(seen.begin(), seen.end(), true) < 6 && ::GetTickCount() - t < kUiTimeout;) {
+        std::vector<DWORD> shown = ScreenPixels(p.Status(), {165, 35, 225, 95});
+        for (size_t k = 0, i = 0; k < 16; ++k, i = 0) {
+            while (i < 3600 && shown[i] == (mask[i] == 0 ? frames[k][i] : face)) ++i;
+            if (i == 3600) seen[k] = true;
         }
-        return -1;
-    };
-    std::vector<bool> seen(frames.size());
-    size_t distinct = 0;
-    DWORD start = ::GetTickCount();
-    while (distinct < 6 && ::GetTickCount() - start < kUiTimeout) {
-        int k = shownFrame();
-        if (k >= 0 && !seen[static_cast<size_t>(k)]) {
-            seen[static_cast<size_t>(k)] = true;
-            ++distinct;
-        }
-        ::Sleep(10);
     }
-    EXPECT_GE(distinct, 6u) << "frames follow each other, drawn whole over the background";
-    EXPECT_TRUE(uidrv::IsControlVisible(p.Status(), IDC_SEARCHING));
+    EXPECT_GE(std::count(seen.begin(), seen.end(), true), 6) << "frames follow each other, each whole over the background";
 
     ASSERT_TRUE(uidrv::Post(p.Status(), WM_APP + 6, 0, 0));  // search ends
-    auto tilePixels = [&]() {
-        std::vector<DWORD> shown = ScreenPixels(p.Status(), area);
-        size_t same = 0;
-        for (size_t i = 0; i < shown.size(); ++i) same += mask[i] == 0 && shown[i] == frames[0][i];
-        return same;
+    auto framePixels = [&]() {
+        std::vector<DWORD> shown = ScreenPixels(p.Status(), {165, 35, 225, 95});
+        return std::count_if(shown.begin(), shown.end(), [](DWORD c) { return c == 0x1f5fa8; });
     };
-    start = ::GetTickCount();
-    while (tilePixels() > 60 && ::GetTickCount() - start < kUiTimeout) ::Sleep(20);
-    EXPECT_LE(tilePixels(), 60u) << "the last frame is gone";
+    for (DWORD t = ::GetTickCount(); framePixels() > 0 && ::GetTickCount() - t < kUiTimeout;) ::Sleep(20);
+    EXPECT_EQ(0, framePixels()) << "the last frame is gone";
     ASSERT_TRUE(uidrv::ClickButton(box, IDOK));
     ::CloseHandle(lock);
-    ASSERT_TRUE(p.WaitForIdle());
-    EXPECT_TRUE(p.ExitFromTray());
+    EXPECT_TRUE(p.WaitForIdle() && p.ExitFromTray());
 }
 
 } // namespace

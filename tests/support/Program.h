@@ -5,7 +5,6 @@
 #include "uidriver/UiDriver.h"
 
 #include <string>
-#include <vector>
 
 namespace qctest {
 
@@ -37,11 +36,5 @@ private:
     HWND m_status = nullptr;
     std::string m_failure;
 };
-
-// Pixels as 0xRRGGBB, rows from the top; empty when there is nothing to read.
-// A bitmap resource of `module`, with its size:
-std::vector<DWORD> BitmapPixels(HMODULE module, UINT id, SIZE& size);
-// What the screen shows of `area` in the client coordinates of `window`:
-std::vector<DWORD> ScreenPixels(HWND window, const RECT& area);
 
 } // namespace qctest
