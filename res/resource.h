@@ -50,3 +50,10 @@
 #define IDS_LINE_READ_FAILED 129
 #define IDS_LINE_CREATE_FAILED 133
 #define IDS_LINE_FOLDER_FAILED 135
+
+// Version dialog and the searching animation (16 frames over one mask).
+#define IDC_VERSION_TEXT 1010
+#define IDC_LEGAL_TEXT 1011
+#define IDB_SEARCH_FIRST 173
+#define IDB_SEARCH_BASE 155
+#define IDB_SEARCH_MASK 171

@@ -4,7 +4,9 @@
 #include "foundation/MiniLog.h"
 #include "foundation/SysFile.h"
 #include "foundation/SysQuery.h"
+#include "shell/BitmapPainter.h"
 #include "shell/Startup.h"
+#include "shell/VersionDlg.h"
 #include "resource.h"
 
 #include <shlwapi.h>
@@ -13,67 +15,12 @@
 namespace {
 
 const RECT kFrameRect = {165, 35, 225, 95};
-constexpr UINT kFrameMask = 171;
-constexpr UINT kFirstFrameImage = 173;
-constexpr UINT kFrameImageBase = 155;
 
 std::wstring LoadText(UINT id) {
     wchar_t buffer[1024];
     LoadResString(id, buffer, 1024);
     return buffer;
 }
-
-// Two bitmaps of one animation frame, loaded for one paint.
-class CBitmapPainter {
-public:
-    ~CBitmapPainter() { Release(); }
-    void Load(HWND window, UINT imageId, UINT maskId) {
-        Release();
-        HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(window, GWLP_HINSTANCE));
-        m_image = static_cast<HBITMAP>(::LoadImageW(instance, MAKEINTRESOURCEW(imageId), IMAGE_BITMAP, 0, 0, LR_DEFAULTSIZE));
-        m_mask = static_cast<HBITMAP>(::LoadImageW(instance, MAKEINTRESOURCEW(maskId), IMAGE_BITMAP, 0, 0, LR_DEFAULTSIZE));
-    }
-    void Draw(HDC dc, int x, int y) {
-        if (!m_image) return;
-        CMemDc memory(::CreateCompatibleDC(nullptr));
-        if (!memory) return;
-        SIZE image = SizeOf(m_image);
-        if (!m_mask) {
-            HGDIOBJ old = ::SelectObject(memory.Get(), m_image);
-            ::BitBlt(dc, x, y, image.cx, image.cy, memory.Get(), 0, 0, SRCCOPY);
-            ::SelectObject(memory.Get(), old);
-            return;
-        }
-        CMemDc work(::CreateCompatibleDC(dc));
-        CGdiObject canvas(::CreateCompatibleBitmap(dc, 200, 200));
-        if (!work || !canvas) return;
-        HGDIOBJ oldCanvas = ::SelectObject(work.Get(), canvas.Get());
-        ::BitBlt(work.Get(), 0, 0, 200, 200, dc, x, y, SRCCOPY);
-        SIZE mask = SizeOf(m_mask);
-        HGDIOBJ old = ::SelectObject(memory.Get(), m_mask);
-        ::BitBlt(work.Get(), 0, 0, mask.cx, mask.cy, memory.Get(), 0, 0, SRCPAINT);
-        ::SelectObject(memory.Get(), m_image);
-        ::BitBlt(work.Get(), 0, 0, image.cx, image.cy, memory.Get(), 0, 0, SRCAND);
-        ::SelectObject(memory.Get(), old);
-        ::BitBlt(dc, x, y, image.cx, image.cy, work.Get(), 0, 0, SRCCOPY);
-        ::SelectObject(work.Get(), oldCanvas);
-    }
-    void Release() {
-        if (m_image) ::DeleteObject(m_image);
-        if (m_mask) ::DeleteObject(m_mask);
-        m_image = nullptr;
-        m_mask = nullptr;
-    }
-
-private:
-    static SIZE SizeOf(HBITMAP bitmap) {
-        BITMAP info = {};
-        ::GetObjectW(bitmap, sizeof info, &info);
-        return {info.bmWidth, info.bmHeight};
-    }
-    HBITMAP m_image = nullptr;
-    HBITMAP m_mask = nullptr;
-};
 
 void SetMenuCloseEnabled(HWND window, bool enabled) {
     HMENU menu = ::GetSystemMenu(window, FALSE);
@@ -477,7 +424,6 @@ void StatusDlg::CloseAll() {
         m_versionDlg->EndDialog(8);
         delete m_versionDlg;
         m_versionDlg = nullptr;
-        m_versionOpen = false;
     }
     EndDialog(8);
 }
@@ -502,15 +448,13 @@ void StatusDlg::OnBtnSettings(LPARAM lParam) {
 
 void StatusDlg::ShowVersionDlg() {
     if (!m_versionDlg) {
-        m_versionDlg = new CModelessDlg(L"VERSIONDLG", GetHwndPtr());
-        m_versionOpen = true;
-        m_versionDlg->Create();
-    } else if (m_versionOpen && m_versionDlg->GetHwnd()) {
+        m_versionDlg = new VersionDlg(VersionDlg::kTemplate, GetHwndPtr());
+    } else if (m_versionDlg->IsOpen() && m_versionDlg->GetHwnd()) {
         ::SetWindowPos(m_versionDlg->GetHwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
-    } else {
-        m_versionOpen = true;
-        m_versionDlg->Create();
+        return;
     }
+    m_versionDlg->SetOpen(1);
+    m_versionDlg->Create();
 }
 
 void StatusDlg::AddAboutMenuItem() {
@@ -562,8 +506,8 @@ bool StatusDlg::PaintFrame() {
     PAINTSTRUCT paint;
     HDC dc = ::BeginPaint(m_hWnd, &paint);
     CBitmapPainter painter;
-    UINT image = m_frame == 0 ? kFirstFrameImage : kFrameImageBase + static_cast<UINT>(m_frame);
-    painter.Load(m_hWnd, image, kFrameMask);
+    UINT image = m_frame == 0 ? IDB_SEARCH_FIRST : IDB_SEARCH_BASE + static_cast<UINT>(m_frame);
+    painter.Load(m_hWnd, image, IDB_SEARCH_MASK);
     painter.Draw(dc, kFrameRect.left, kFrameRect.top);
     ::EndPaint(m_hWnd, &paint);
     return true;

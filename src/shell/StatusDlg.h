@@ -6,6 +6,7 @@
 #include "engine/TransferThread.h"
 #include "foundation/Handle.h"
 #include "shell/TrayIcon.h"
+#include "shell/VersionDlg.h"
 #include "wndfw/BaseDlg.h"
 #include "wndfw/Controls.h"
 
@@ -84,8 +85,7 @@ private:
     UINT m_activateMessage = 0;
     CTransferThread m_worker;
     CModalDlg* m_settingDlg = nullptr;
-    CModelessDlg* m_versionDlg = nullptr;
-    bool m_versionOpen = false;
+    VersionDlg* m_versionDlg = nullptr;
     POINT m_menuPos = {0, 0};
     int m_firstStart = 0;
     int TransferFlg = 0;
