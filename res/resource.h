@@ -85,3 +85,10 @@
 #define IDS_CLEAR_QUESTION 150
 #define IDS_CONFIRM_DESTINATION 153
 #define IDS_SELECT_FOLDERS 155
+
+// Version dialog and the searching animation (16 frames over one mask).
+#define IDC_VERSION_TEXT 1010
+#define IDC_LEGAL_TEXT 1011
+#define IDB_SEARCH_FIRST 173
+#define IDB_SEARCH_BASE 155
+#define IDB_SEARCH_MASK 171

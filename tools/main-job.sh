@@ -11,15 +11,21 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 shots=""
-[ "${1:-}" = "--shots" ] && { shots=$(cd "$2" && pwd); }
+case "${1:-}" in
+  "") ;;
+  --shots)
+    [ -n "${2:-}" ] || { echo "main-job: --shots needs a folder for the pictures" >&2; exit 2; }
+    mkdir -p "$2" && shots=$(cd "$2" && pwd) || { echo "main-job: cannot use folder $2" >&2; exit 2; } ;;
+  *) echo "usage: tools/main-job.sh [--shots DIR]" >&2; exit 2 ;;
+esac
 cd "$top"
 "$top/tools/deps.sh"
-"$top/tools/build.sh" >/dev/null
+"$top/tools/build.sh"
 . "$top/tools/wine-env.sh"
 . "$top/tools/sample-music.sh"
 build=$top/${QC_BUILD_ROOT:-build}/x86_64
 on_screen=0
-if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1 && [ -z "$shots" ]; then on_screen=1; else unset DISPLAY; fi
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1 && [ -z "$shots" ]; then on_screen=1; export QC_USE_DISPLAY=1; fi
 trap qc_wine_stop EXIT
 qc_wine_start "$build"
 desk=/desktop=Quavercart,800x600
@@ -44,8 +50,9 @@ for _ in $(seq 30); do
   [ -n "$hwnd" ] && break
   sleep 0.5
 done
-[ -n "$hwnd" ] || { echo "no status window appeared" >&2; exit 1; }
-win=$(xdotool search --name 'Quavercart - Wine desktop' | head -n 1)
+[ -n "$hwnd" ] || { echo "main-job: no status window appeared within 30 s (program output: $QC_RUN_DIR/main-job.out)" >&2; exit 1; }
+win=$(xdotool search --name 'Quavercart - Wine desktop' | head -n 1 || true)
+[ -n "$win" ] || { echo "main-job: the Wine desktop window was not found on $DISPLAY" >&2; exit 1; }
 log() { driver text --hwnd "$hwnd" --id 1004 || true; }
 if [ -n "$shots" ]; then
   driver waittext --hwnd "$hwnd" --id 1004 --contains 'Concert part 2' --timeout 60000 || true

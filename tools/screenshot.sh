@@ -6,7 +6,9 @@
 #     --title     wait for a top-level window with this caption before the shot
 #     --settle    seconds to wait after the window appeared (default 1)
 # QC_SHOT_SETUP may name a bash file that is sourced after the player is
-# prepared (to fill the computer with music, for example).
+# prepared (to fill the computer with music, for example); QC_SHOT_ACTION one
+# that is sourced once the --title window appeared (to open another window with
+# `driver post ...`, for example; `driver` runs the UI driver on that desktop).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 out=$1; shift
@@ -22,7 +24,7 @@ done
 case "$out" in /*) ;; *) out=$PWD/$out ;; esac
 cd "$top"
 "$top/tools/deps.sh"
-"$top/tools/build.sh" >/dev/null
+"$top/tools/build.sh"
 . "$top/tools/wine-env.sh"
 build=$top/${QC_BUILD_ROOT:-build}/x86_64
 unset DISPLAY  # always a private Xvfb, so nothing else is on the picture
@@ -50,8 +52,10 @@ if [ -n "$title" ]; then
   done
   [ $found = 1 ] || { echo "no window '$title' appeared" >&2; exit 1; }
 fi
+driver() { qc_wine "Z:$build/uidriver.exe" "$@" --desktop Quavercart; }
+[ -n "${QC_SHOT_ACTION:-}" ] && . "$QC_SHOT_ACTION"
 sleep "$settle"
-win=$(xdotool search --name 'Quavercart - Wine desktop' | head -n 1)
+win=$(xdotool search --name 'Quavercart - Wine desktop' | head -n 1 || true)
 [ -n "$win" ] || { echo "the Wine desktop window was not found" >&2; exit 1; }
 import -window "$win" "$out"
 echo "saved $out"

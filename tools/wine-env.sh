@@ -23,8 +23,10 @@ qc_wine_export() {
   export QC_PLAYER_DIR=$run/player
 }
 
+# A private Xvfb, so a user's own mouse and windows cannot disturb the tests;
+# QC_USE_DISPLAY=1 keeps the user's display (the main job shows its window there).
 qc_start_display() {
-  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
+  if [ "${QC_USE_DISPLAY:-0}" = 1 ] && [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
   local n
   for n in $(seq 91 120); do
     [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
@@ -33,8 +35,9 @@ qc_start_display() {
     export DISPLAY=:$n
     local i
     for i in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
+    kill "$QC_XVFB_PID" 2>/dev/null
   done
-  echo "qc: no X display could be started" >&2
+  echo "qc: no X display could be started (Xvfb on :91 to :120)" >&2
   return 1
 }
 
@@ -54,14 +57,25 @@ qc_wine_start() {
   qc_start_display || return 1
   local stamp=$WINEPREFIX/.qc-ready
   if [ ! -f "$stamp" ] || [ "$(cat "$stamp")" != "$("$QC_WINE" --version)" ]; then
+    echo "== Making the Wine prefix $WINEPREFIX" >&2
     rm -rf "$WINEPREFIX"
-    qc_wine wineboot.exe --init >"$QC_RUN_DIR/wineboot.log" 2>&1 || { cat "$QC_RUN_DIR/wineboot.log"; return 1; }
+    qc_wine wineboot.exe --init >"$QC_RUN_DIR/wineboot.log" 2>&1 ||
+      { cat "$QC_RUN_DIR/wineboot.log" >&2; echo "qc: wineboot failed" >&2; return 1; }
     "$QC_WINESERVER" -w
-    qc_wine reg.exe add 'HKLM\Software\Wine\Drives' /v e: /d floppy /f >/dev/null 2>&1
+    qc_wine reg.exe add 'HKLM\Software\Wine\Drives' /v e: /d floppy /f >"$QC_RUN_DIR/reg.log" 2>&1 ||
+      { cat "$QC_RUN_DIR/reg.log" >&2; echo "qc: marking E: as a removable drive failed" >&2; return 1; }
     # Without a window manager every hide would wait for one.
-    qc_wine reg.exe add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-    "$QC_WINESERVER" -k 2>/dev/null; "$QC_WINESERVER" -w
+    qc_wine reg.exe add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >"$QC_RUN_DIR/reg.log" 2>&1 ||
+      { cat "$QC_RUN_DIR/reg.log" >&2; echo "qc: turning off managed windows failed" >&2; return 1; }
+    # -k fails when no server runs any more; -w then returns at once.
+    "$QC_WINESERVER" -k 2>/dev/null || true
+    "$QC_WINESERVER" -w
     "$QC_WINE" --version >"$stamp"
+  fi
+  # Caption buttons are Marlett glyphs; without the font they draw as letters.
+  if [ ! -f "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf" ]; then
+    cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" ||
+      { echo "qc: marlett.ttf (package fonts-wine) could not be copied into the prefix" >&2; return 1; }
   fi
   qc_real_user_folders
   ln -sfn "$QC_PLAYER_DIR" "$WINEPREFIX/dosdevices/e:"
@@ -72,9 +86,11 @@ qc_wine_start() {
   # Never let this warm-up end the calling script; try it again if it fails.
   local try
   for try in 1 2 3; do
-    qc_wine cmd.exe /c exit >/dev/null 2>&1 && break
+    qc_wine cmd.exe /c exit >/dev/null 2>&1 && return 0
     sleep 1
   done
+  # Not fatal: the tests themselves then say what does not work.
+  echo "qc: warning: Wine did not start a program in $WINEPREFIX (tried 3 times)" >&2
   return 0
 }
 

@@ -56,28 +56,33 @@ bool CTransferThread::WriteData(std::wstring source, std::wstring dest) {
 
 bool CTransferThread::CopyToDestination(CSysFile& input, const std::wstring& source, ULONGLONG size,
                                         const std::wstring& dest) {
-    auto failCreate = [&](UINT line) {
+    // After a failed folder creation the folder is the likely cause of any
+    // destination that cannot be created.
+    const UINT createLine = m_folderErrFlg ? IDS_LINE_FOLDER_FAILED : IDS_LINE_CREATE_FAILED;
+    auto failCreate = [&]() {
         input.Close();
-        PostLogLine(1, line, source);
+        PostLogLine(1, createLine, source);
         ShowMessageBox(IDS_DEST_UNWRITABLE, LastComponent(dest));
         return false;
     };
+    if (dest.size() > MAX_PATH) {
+        CMiniLog().Write(L"WriteData() : illegal destination %s", dest.c_str());
+        return failCreate();
+    }
     // The data goes to a partial name first and gets the real name only once
     // it is complete, so a player pulled out mid-copy never keeps a truncated
-    // song under the name of a good one.
+    // song under the name of a good one. A folder too deep for the partial
+    // name gets the data under the real name, as it would without it.
     wchar_t partial[MAX_PATH + 1];
-    if (dest.size() > MAX_PATH || !MakePartialCopyPath(dest.c_str(), partial)) {
-        CMiniLog().Write(L"WriteData() : illegal destination %s", dest.c_str());
-        return failCreate(IDS_LINE_CREATE_FAILED);
-    }
+    const bool direct = !MakePartialCopyPath(dest.c_str(), partial);
+    if (direct) ::lstrcpynW(partial, dest.c_str(), MAX_PATH + 1);
     std::unique_ptr<CSysFile> outputObject = NewFileObject(FileRole::kDestination);
     CSysFile& output = *outputObject;
     output.SetPath(partial);
     // A partial copy that an interruption left in this folder is replaced
-    // here, and so removed; the real name is guarded by the rename below.
-    if (FAILED(output.Open(GENERIC_WRITE, CREATE_ALWAYS))) {
-        return failCreate(m_folderErrFlg ? IDS_LINE_FOLDER_FAILED : IDS_LINE_CREATE_FAILED);
-    }
+    // here, and so removed; the real name is guarded by the rename below, and
+    // written directly only when nothing has it yet.
+    if (FAILED(output.Open(GENERIC_WRITE, direct ? CREATE_NEW : CREATE_ALWAYS))) return failCreate();
 
     std::unique_ptr<BYTE[]> buffer(new BYTE[kChunkBytes]);
     // Reserving the full length up front keeps the file in one piece; the
@@ -127,10 +132,10 @@ bool CTransferThread::CopyToDestination(CSysFile& input, const std::wstring& sou
     input.Close();
     output.Close();
     // MoveFileW refuses an existing name, as the creation of the file itself would.
-    if (!::MoveFileW(partial, dest.c_str())) {
+    if (!direct && !::MoveFileW(partial, dest.c_str())) {
         CMiniLog().Write(L"WriteData() : MoveFile %08x %s", ::GetLastError(), dest.c_str());
         output.Delete();
-        PostLogLine(1, IDS_LINE_CREATE_FAILED, source);
+        PostLogLine(1, createLine, source);
         ShowMessageBox(IDS_DEST_UNWRITABLE, LastComponent(dest));
         return false;
     }

@@ -122,6 +122,10 @@ bool CTransferThread::BuildSearchRoots() {
             std::wstring value;
             settings.GetString(kSettingsSection, key, L"", value);
             if (value.empty() || value.size() > MAX_PATH || !::PathIsDirectoryW(value.c_str())) continue;
+            // The file layer takes drive paths only: a network folder would give
+            // one failure box per song on every transfer. The settings dialog
+            // refuses such folders too.
+            if (value.size() < 2 || value[1] != L':') continue;
             wchar_t root[MAX_PATH + 1];
             ::lstrcpynW(root, value.c_str(), MAX_PATH + 1);
             ::PathStripToRootW(root);

@@ -8,21 +8,35 @@
 
 #include <shlwapi.h>
 
+namespace {
+constexpr DWORD kShutdownWaitMs = 10000;
+}
+
 CTransferThread::CTransferThread() : m_shutdownEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
 
 CTransferThread::~CTransferThread() {
-    Shutdown();
-    ResetTransferState();
+    if (Shutdown()) {
+        ResetTransferState();
+        return;
+    }
+    // The thread outlived the wait: its records and events stay as they are
+    // (the process ends right after this), so it never runs into freed memory
+    // or a closed handle, and the base does not wait for it a second time.
+    m_shutdownEvent.Detach();
+    Abandon();
 }
 
-void CTransferThread::Shutdown() {
-    if (!IsRunning()) return;
+bool CTransferThread::Shutdown() {
+    if (!IsRunning()) return true;
+    if (m_shutdownGaveUp) return false;
     // The stop first, so the thread that leaves a box wait sees it at once.
     Stop(kStopNoWait, 0);
     if (m_shutdownEvent) ::SetEvent(m_shutdownEvent.Get());
-    // Freeing the records while the thread may still touch them would crash it;
-    // every wait of the thread ends at the stop or the shutdown event.
-    Stop(kStopWaitForever, INFINITE);
+    // Every wait of the thread ends at the stop or the shutdown event; only a
+    // system call that does not return (an unreachable network drive) keeps it.
+    Stop(kStopWaitTimeout, kShutdownWaitMs);
+    m_shutdownGaveUp = IsRunning() != 0;
+    return !m_shutdownGaveUp;
 }
 
 void CTransferThread::BindReceiver(CTransferReceiver* receiver) {

@@ -30,9 +30,10 @@ public:
     unsigned Run(void* owner) override;
 
     // Ends a running transfer for good: stops it, releases a wait for a box
-    // that will never be answered, and waits for the thread to end. Nothing
-    // the thread uses is freed before it has ended.
-    void Shutdown();
+    // that will never be answered, and waits up to 10,000 ms for the thread
+    // to end. False when it still runs (a search stuck on an unreachable
+    // drive): then nothing it uses may be freed, and the process is ending.
+    bool Shutdown();
 
     void ResetTransferState();
     bool SumCandidateSizes();
@@ -101,6 +102,7 @@ private:
     HWND m_window = nullptr;
     HANDLE m_answerEvent = nullptr;
     CHandle m_shutdownEvent;
+    bool m_shutdownGaveUp = false;
 
     ExtensionTable m_extensionTable;
     ULONGLONG m_totalBytes = 0;

@@ -14,11 +14,13 @@ CWorkThread::~CWorkThread() {
     // on its own, but it must not find the event closed under it.
     if (IsRunning()) {
         StopAndWait(kDestructorWaitMs);
-        if (IsRunning()) {
-            m_thread.Detach();
-            m_stopEvent.Detach();
-        }
+        if (IsRunning()) Abandon();
     }
+}
+
+void CWorkThread::Abandon() {
+    m_thread.Detach();
+    m_stopEvent.Detach();
 }
 
 unsigned __stdcall CWorkThread::ThreadMain(void* self) {

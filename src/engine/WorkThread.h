@@ -35,6 +35,9 @@ protected:
     // Sets the stop request and waits until the thread has ended; derived
     // destructors call it before they free anything the thread may use.
     void StopAndWait(DWORD timeoutMs);
+    // Lets go of a thread that did not end in time without closing anything it
+    // waits on; the thread is never killed.
+    void Abandon();
 
 private:
     static unsigned __stdcall ThreadMain(void* self);

@@ -102,3 +102,20 @@ private:
     HDC m_dc;
 };
 
+
+// An object selected into a device context for one scope: the context's
+// previous object goes back at the end, so the object can then be deleted.
+class CSelection {
+public:
+    CSelection(HDC dc, HGDIOBJ object) noexcept : m_dc(dc), m_old(::SelectObject(dc, object)) {}
+    ~CSelection() {
+        if (m_old && m_old != HGDI_ERROR) ::SelectObject(m_dc, m_old);
+    }
+    CSelection(const CSelection&) = delete;
+    CSelection& operator=(const CSelection&) = delete;
+    bool IsValid() const noexcept { return m_old && m_old != HGDI_ERROR; }
+
+private:
+    HDC m_dc;
+    HGDIOBJ m_old;
+};

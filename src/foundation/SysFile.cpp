@@ -343,8 +343,9 @@ bool CSysTextFile::WriteLine(const wchar_t* text) {
     return WriteNewLine();
 }
 
-bool CSysTextFile::ReadLine(std::wstring& line, size_t limit) {
+bool CSysTextFile::ReadLine(std::wstring& line, size_t limit, bool* blank) {
     line.clear();
+    if (blank) *blank = false;
     auto next = [this](wchar_t& unit) {
         DWORD got = 0;
         return ReadBuffered(2, got, &unit) == S_OK && got == 2;
@@ -359,7 +360,10 @@ bool CSysTextFile::ReadLine(std::wstring& line, size_t limit) {
                 line.push_back(unit);
                 break;
             }
-            if (after == L'\n') return !line.empty();
+            if (after == L'\n') {
+                if (blank) *blank = line.empty();
+                return !line.empty();
+            }
             line.push_back(unit);
             unit = after;
             continue;

@@ -77,6 +77,7 @@ public:
     // in the line. False, with no line, at the end of the file, for an empty
     // line, and for a lone code unit before the end of the file. A line that
     // grows beyond limit stops there and comes back with limit + 1 units, so
-    // a damaged file without line ends cannot fill the memory.
-    bool ReadLine(std::wstring& line, size_t limit = static_cast<size_t>(-1));
+    // a damaged file without line ends cannot fill the memory. blank, when
+    // given, tells an empty line (more may follow) from the end of the file.
+    bool ReadLine(std::wstring& line, size_t limit = static_cast<size_t>(-1), bool* blank = nullptr);
 };

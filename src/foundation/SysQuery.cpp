@@ -124,7 +124,11 @@ HRESULT CreateFolder(const wchar_t* path) {
     wchar_t buffer[MAX_PATH + 2];
     ::lstrcpynW(buffer, path, MAX_PATH + 2);
     ::PathAddBackslashW(buffer);
-    if (::SHCreateDirectoryExW(nullptr, buffer, nullptr) != 0) return static_cast<HRESULT>(::GetLastError());
+    if (int result = ::SHCreateDirectoryExW(nullptr, buffer, nullptr)) {
+        // Some failures come back without a last error; 0 would read as success.
+        DWORD error = ::GetLastError();
+        return static_cast<HRESULT>(error ? error : static_cast<DWORD>(result));
+    }
     return ::PathIsDirectoryW(path) ? 0 : E_FAIL;
 }
 

@@ -4,7 +4,9 @@
 #include "foundation/MiniLog.h"
 #include "foundation/SysFile.h"
 #include "foundation/SysQuery.h"
+#include "shell/BitmapPainter.h"
 #include "shell/Startup.h"
+#include "shell/VersionDlg.h"
 #include "resource.h"
 
 #include <shlwapi.h>
@@ -13,67 +15,12 @@
 namespace {
 
 const RECT kFrameRect = {165, 35, 225, 95};
-constexpr UINT kFrameMask = 171;
-constexpr UINT kFirstFrameImage = 173;
-constexpr UINT kFrameImageBase = 155;
 
 std::wstring LoadText(UINT id) {
     wchar_t buffer[1024];
     LoadResString(id, buffer, 1024);
     return buffer;
 }
-
-// Two bitmaps of one animation frame, loaded for one paint.
-class CBitmapPainter {
-public:
-    ~CBitmapPainter() { Release(); }
-    void Load(HWND window, UINT imageId, UINT maskId) {
-        Release();
-        HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(window, GWLP_HINSTANCE));
-        m_image = static_cast<HBITMAP>(::LoadImageW(instance, MAKEINTRESOURCEW(imageId), IMAGE_BITMAP, 0, 0, LR_DEFAULTSIZE));
-        m_mask = static_cast<HBITMAP>(::LoadImageW(instance, MAKEINTRESOURCEW(maskId), IMAGE_BITMAP, 0, 0, LR_DEFAULTSIZE));
-    }
-    void Draw(HDC dc, int x, int y) {
-        if (!m_image) return;
-        CMemDc memory(::CreateCompatibleDC(nullptr));
-        if (!memory) return;
-        SIZE image = SizeOf(m_image);
-        if (!m_mask) {
-            HGDIOBJ old = ::SelectObject(memory.Get(), m_image);
-            ::BitBlt(dc, x, y, image.cx, image.cy, memory.Get(), 0, 0, SRCCOPY);
-            ::SelectObject(memory.Get(), old);
-            return;
-        }
-        CMemDc work(::CreateCompatibleDC(dc));
-        CGdiObject canvas(::CreateCompatibleBitmap(dc, 200, 200));
-        if (!work || !canvas) return;
-        HGDIOBJ oldCanvas = ::SelectObject(work.Get(), canvas.Get());
-        ::BitBlt(work.Get(), 0, 0, 200, 200, dc, x, y, SRCCOPY);
-        SIZE mask = SizeOf(m_mask);
-        HGDIOBJ old = ::SelectObject(memory.Get(), m_mask);
-        ::BitBlt(work.Get(), 0, 0, mask.cx, mask.cy, memory.Get(), 0, 0, SRCPAINT);
-        ::SelectObject(memory.Get(), m_image);
-        ::BitBlt(work.Get(), 0, 0, image.cx, image.cy, memory.Get(), 0, 0, SRCAND);
-        ::SelectObject(memory.Get(), old);
-        ::BitBlt(dc, x, y, image.cx, image.cy, work.Get(), 0, 0, SRCCOPY);
-        ::SelectObject(work.Get(), oldCanvas);
-    }
-    void Release() {
-        if (m_image) ::DeleteObject(m_image);
-        if (m_mask) ::DeleteObject(m_mask);
-        m_image = nullptr;
-        m_mask = nullptr;
-    }
-
-private:
-    static SIZE SizeOf(HBITMAP bitmap) {
-        BITMAP info = {};
-        ::GetObjectW(bitmap, sizeof info, &info);
-        return {info.bmWidth, info.bmHeight};
-    }
-    HBITMAP m_image = nullptr;
-    HBITMAP m_mask = nullptr;
-};
 
 void SetMenuCloseEnabled(HWND window, bool enabled) {
     HMENU menu = ::GetSystemMenu(window, FALSE);
@@ -90,8 +37,9 @@ StatusDlg::StatusDlg()
 StatusDlg::~StatusDlg() {
     if (m_trayIcon) m_trayIcon->Remove();
     m_trayIcon.reset();
-    // The worker may still wait for an answer: it ends before anything it uses goes.
-    m_worker.Shutdown();
+    // The worker may still wait for an answer: it ends before anything it uses
+    // goes. One that does not end in time keeps its event; the process is ending.
+    if (!m_worker.Shutdown()) m_answerEvent.Detach();
     delete m_transferButton;
     delete m_settingsButton;
     delete m_folderButton;
@@ -254,7 +202,16 @@ void StatusDlg::OnBtnTransfer() {
     m_transferButton->SetText(stopText);
     m_settingsButton->Enable(FALSE);
     m_folderButton->Enable(FALSE);
-    m_worker.Start(this);
+    if (int error = m_worker.Start(this)) {
+        // No thread means no end message: undo the start, or the window would
+        // stay in the transferring state with Stop and Exit doing nothing.
+        CMiniLog().Write(L"OnBtnTransfer() : thread start failed %d", error);
+        SetTransferFlgOff(L"OnBtnTransfer() : TransferFlg OFF");
+        m_transferButton->SetText(LoadText(IDS_START_TRANSFER));
+        SetIdleButtons();
+        m_worker.ResetStop();
+        ReleaseTransfer(L"OnBtnTransfer() : SetMsgBoxFlg OFF");
+    }
 }
 
 void StatusDlg::WaitForWorker() {
@@ -445,12 +402,15 @@ void StatusDlg::OnDeviceChange() {
 }
 
 namespace {
-// Message boxes of this thread (the worker's error boxes, a capacity box) run
-// loops of their own; the program cannot end while one of them still waits.
-BOOL CALLBACK EndMessageBox(HWND window, LPARAM keep) {
+// Message boxes of this thread (the worker's error boxes, a capacity box, a
+// dialog's refusal) run loops of their own; the program cannot end while one
+// of them still waits. The program's own dialogs are #32770 windows with
+// unnumbered texts as well: they are ended by their owners, each in its own way.
+BOOL CALLBACK EndMessageBox(HWND window, LPARAM) {
     wchar_t name[16] = L"";
     ::GetClassNameW(window, name, 16);
-    if (window != reinterpret_cast<HWND>(keep) && ::lstrcmpW(name, L"#32770") == 0 && ::GetDlgItem(window, 0xFFFF)) {
+    if (::lstrcmpW(name, L"#32770") == 0 && ::GetDlgItem(window, 0xFFFF) && !CModalDlg::Find(window) &&
+        !CModelessDlg::Find(window)) {
         ::EndDialog(window, IDCANCEL);
     }
     return TRUE;
@@ -458,13 +418,12 @@ BOOL CALLBACK EndMessageBox(HWND window, LPARAM keep) {
 } // namespace
 
 void StatusDlg::CloseAll() {
-    ::EnumThreadWindows(::GetCurrentThreadId(), EndMessageBox, reinterpret_cast<LPARAM>(m_hWnd));
+    ::EnumThreadWindows(::GetCurrentThreadId(), EndMessageBox, 0);
     if (m_settingDlg) m_settingDlg->EndDialog(8);
     if (m_versionDlg) {
         m_versionDlg->EndDialog(8);
         delete m_versionDlg;
         m_versionDlg = nullptr;
-        m_versionOpen = false;
     }
     EndDialog(8);
 }
@@ -488,15 +447,13 @@ void StatusDlg::OnBtnSettings(LPARAM lParam) {
 
 void StatusDlg::ShowVersionDlg() {
     if (!m_versionDlg) {
-        m_versionDlg = new CModelessDlg(L"VERSIONDLG", GetHwndPtr());
-        m_versionOpen = true;
-        m_versionDlg->Create();
-    } else if (m_versionOpen && m_versionDlg->GetHwnd()) {
+        m_versionDlg = new VersionDlg(VersionDlg::kTemplate, GetHwndPtr());
+    } else if (m_versionDlg->IsOpen() && m_versionDlg->GetHwnd()) {
         ::SetWindowPos(m_versionDlg->GetHwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
-    } else {
-        m_versionOpen = true;
-        m_versionDlg->Create();
+        return;
     }
+    m_versionDlg->SetOpen(1);
+    m_versionDlg->Create();
 }
 
 void StatusDlg::AddAboutMenuItem() {
@@ -548,8 +505,8 @@ bool StatusDlg::PaintFrame() {
     PAINTSTRUCT paint;
     HDC dc = ::BeginPaint(m_hWnd, &paint);
     CBitmapPainter painter;
-    UINT image = m_frame == 0 ? kFirstFrameImage : kFrameImageBase + static_cast<UINT>(m_frame);
-    painter.Load(m_hWnd, image, kFrameMask);
+    UINT image = m_frame == 0 ? IDB_SEARCH_FIRST : IDB_SEARCH_BASE + static_cast<UINT>(m_frame);
+    painter.Load(m_hWnd, image, IDB_SEARCH_MASK);
     painter.Draw(dc, kFrameRect.left, kFrameRect.top);
     ::EndPaint(m_hWnd, &paint);
     return true;

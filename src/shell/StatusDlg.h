@@ -7,6 +7,7 @@
 #include "foundation/Handle.h"
 #include "shell/SettingDlg.h"
 #include "shell/TrayIcon.h"
+#include "shell/VersionDlg.h"
 #include "wndfw/BaseDlg.h"
 #include "wndfw/Controls.h"
 
@@ -85,8 +86,7 @@ private:
     UINT m_activateMessage = 0;
     CTransferThread m_worker;
     SettingDlg* m_settingDlg = nullptr;
-    CModelessDlg* m_versionDlg = nullptr;
-    bool m_versionOpen = false;
+    VersionDlg* m_versionDlg = nullptr;
     POINT m_menuPos = {0, 0};
     int m_firstStart = 0;
     int TransferFlg = 0;

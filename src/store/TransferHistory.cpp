@@ -91,7 +91,11 @@ bool CTransferHistory::LoadHistoryFileAt(const wchar_t* path) {
 
     std::wstring line, stamp, source;
     ULONGLONG size = 0;
-    while (file.ReadLine(line, kHistoryLineMax)) {
+    bool blank = false;
+    // A blank line (a hand edit, a tool that added one) must not end the load:
+    // every song after it would be copied again on every transfer.
+    while (file.ReadLine(line, kHistoryLineMax, &blank) || blank) {
+        if (blank) continue;
         if (!ParseHistoryLine(line, stamp, size, source)) return false;
         CTransferFile* record = new CTransferFile;
         record->SetTimeStamp(stamp);

@@ -103,6 +103,8 @@ TEST_F(CopyTest, FailuresReportTheirLineAndBoxAndLeaveNothingBehind) {
          L"Failed. (Destination folder could not be created.)", ""},
         {"existing 258-character name renamed to 263", Src(L"x.mp3"), renamed, 0, Fault::kNone, Fault::kNone,
          uncreated, ""},
+        {"existing name renamed beyond the limit, flag set", Src(L"x.mp3"), renamed, 1, Fault::kNone, Fault::kNone,
+         L"Failed. (Destination folder could not be created.)", ""},
         {"an existing file is never overwritten", Src(L"x.mp3"), L"E:\\Music\\old.mp3", 0, Fault::kNone, Fault::kNone,
          uncreated, ""},
         {"write fails halfway", Src(L"x.mp3"), L"E:\\Music\\x.mp3", 0, Fault::kNone, Fault::kWriteFails, uncreated, ""},
@@ -141,6 +143,19 @@ TEST_F(CopyTest, AnInterruptedCopyNeverLeavesTheRealNameAndItsRestIsRemovedNextT
     ASSERT_TRUE(WriteHere(worker, rec, Src(L"song.mp3"), L"E:\\Music\\song.mp3"));
     EXPECT_EQ(std::vector<std::wstring>{L"song.mp3"}, ListFolder(L"E:\\Music"));
     EXPECT_TRUE(SameContent(Src(L"song.mp3"), L"E:\\Music\\song.mp3"));
+}
+
+TEST_F(CopyTest, AFolderTooDeepForThePartialNameGetsTheSongUnderItsOwnName) {
+    const std::wstring folder = L"E:\\Deep\\" + std::wstring(243, L'd');
+    const std::wstring dest = folder + L"\\01.mp3";
+    ASSERT_EQ(258u, dest.size());
+    ASSERT_TRUE(MakeFile(Src(L"01.mp3"), 3 * 65536 + 1));
+    ASSERT_TRUE(MakeDirs(folder));
+    CTestThread worker;
+    CRecorder rec;
+    EXPECT_TRUE(WriteHere(worker, rec, Src(L"01.mp3"), dest)) << rec.Describe();
+    EXPECT_TRUE(SameContent(Src(L"01.mp3"), dest));
+    EXPECT_EQ(std::vector<std::wstring>{L"01.mp3"}, ListFolder(folder));
 }
 
 // The host mounts E:\ReadOnly read-only for this program (root is not stopped

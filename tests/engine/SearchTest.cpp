@@ -75,11 +75,11 @@ TEST_F(SearchTest, DrivesAreFilteredByNameKindAndMedium) {
 TEST_F(SearchTest, RootsFromTheFlagsAndTheListedFolders) {
     ASSERT_TRUE(MakeDirs(L"E:\\Backup"));
     ASSERT_TRUE(MakeDirs(Src(L"listed")));
-    // MyMusic: any number but 0 is on; Folder6 lies beyond FolderCount.
+    // MyMusic: any number but 0 is on; Folder5 is no drive path; Folder6 lies beyond FolderCount.
     PcSettings({{L"MyMusic", L"2"}, {L"DeskTop", L"0"}, {L"SelectedFolders", L"1"}, {L"FolderCount", L"5"},
               {L"Folder1", L"\"E:\\Backup\""}, {L"Folder2", L"\"C:\\qcsrc\\missing\""},
               {L"Folder3", L"\"C:\\" + std::wstring(260, L'x') + L"\""}, {L"Folder4", L"\"C:\\qcsrc\\listed\""},
-              {L"Folder6", L"\"C:\\qcsrc\""}});
+              {L"Folder5", L"\"\\\\?\\C:\\qcsrc\\listed\""}, {L"Folder6", L"\"C:\\qcsrc\""}});
     ASSERT_TRUE(worker.BuildSearchRoots());
     std::wstring myMusic, user, common;
     ASSERT_TRUE(GetMyMusicFolder(myMusic));

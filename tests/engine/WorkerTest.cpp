@@ -197,6 +197,22 @@ TEST_F(WorkerTest, ShutdownEndsAThreadThatWaitsForABoxNobodyAnswers) {
     EXPECT_EQ(static_cast<UINT>(WM_APP_TRANSFER_CANCELED), recorder.messages.back().message) << recorder.Describe();
 }
 
+TEST_F(WorkerTest, ShutdownGivesUpOnAThreadThatNeverReturns) {
+    ListFolders({{L"a.mp3", nullptr}});
+    auto* stuck = new CTestThread;
+    stuck->beforeCopy = [](int) { ::Sleep(INFINITE); };  // as a call on an unreachable drive
+    ASSERT_EQ(0, stuck->Start(&recorder));
+    recorder.Pump(20000, WM_APP_SET_PROGRESS_RANGE);
+    // Deleted on a thread of its own, so a destructor that waits for ever
+    // fails the test instead of hanging it.
+    HANDLE deleted = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread([stuck, deleted] {
+        delete stuck;
+        ::SetEvent(deleted);
+    }).detach();
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(deleted, 25000)) << "shutdown waits for ever";
+}
+
 TEST_F(WorkerTest, TextsOfPostsThatFailAreFreed) {
     // Busy blocks of the process heap with the size of a text buffer.
     auto countTextBlocks = [] {

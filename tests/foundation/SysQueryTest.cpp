@@ -109,8 +109,13 @@ TEST(CreateFolder, EmptyExistingNestedAndBlocked) {
 
     std::wstring file = Join(base, L"file");
     ASSERT_TRUE(WriteBytes(file, "x"));
-    HRESULT r = CreateFolder(Join(file, L"sub").c_str());
-    EXPECT_NE(0, r) << "a file stands where a parent folder should be";
+    // A failure is never 0, whatever the last error was before the call.
+    const std::wstring failing[] = {Join(file, L"sub"), file, L"relative\\folder", L"C:\\" + std::wstring(257, L'x'),
+                                    L"Q:\\no\\such\\drive"};
+    for (const std::wstring& path : failing) {
+        ::SetLastError(0);
+        EXPECT_NE(0, CreateFolder(path.c_str())) << Narrow(path);
+    }
     DeleteTree(base);
 }
 

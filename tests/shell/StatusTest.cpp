@@ -4,9 +4,11 @@
 #include "support/Computer.h"
 #include "support/Program.h"
 #include "resource.h"
+#include "version.h"
 #include "uidriver/UiDriver.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 
 using namespace qctest;
 
@@ -280,20 +282,135 @@ TEST_F(StatusTest, ASecondStartBringsTheFirstWindowForwardRestored) {
     EXPECT_TRUE(first.ExitFromTray());
 }
 
-TEST_F(StatusTest, AboutVersionAndMainScreenFromTheMenus) {
+TEST_F(StatusTest, MainScreenFromTheTrayMenu) {
     RunningProgram p;
     ASSERT_TRUE(p.Start(pc.program)) << p.Failure();
     ASSERT_TRUE(p.WaitForIdle());
-    // The version dialog has no template yet: asking for it must harm nothing.
-    ASSERT_TRUE(uidrv::Post(p.Status(), WM_SYSCOMMAND, IDM_ABOUT, 0));
-    EXPECT_TRUE(uidrv::ChooseTrayMenuItem(p.Status(), 0x450, 2, kUiTimeout)) << "Version";
-    EXPECT_FALSE(p.Process().WaitExit(300));
-
     uidrv::Post(p.Status(), WM_SYSCOMMAND, SC_CLOSE, 0);
     ASSERT_TRUE(uidrv::WaitForNoWindow({L"#32770", L"Quavercart(E:)", p.Process().Id(), true}, kUiTimeout));
     EXPECT_TRUE(uidrv::ChooseTrayMenuItem(p.Status(), 0x450, 1, kUiTimeout)) << "Main Screen";
     EXPECT_NE(nullptr, uidrv::WaitForWindow({L"#32770", L"Quavercart(E:)", p.Process().Id(), true}, kUiTimeout));
     EXPECT_TRUE(p.ExitFromTray());
+}
+
+bool IsAbove(HWND upper, HWND lower) {
+    for (HWND w = ::GetWindow(lower, GW_HWNDPREV); w; w = ::GetWindow(w, GW_HWNDPREV)) {
+        if (w == upper) return true;
+    }
+    return false;
+}
+
+TEST_F(StatusTest, VersionDialogOneWindowRaisedWhenOpenAndCentredAgainAfterClosing) {
+    RunningProgram p;
+    ASSERT_TRUE(p.Start(pc.program)) << p.Failure();
+    ASSERT_TRUE(p.WaitForIdle());
+    uidrv::WindowQuery version = {L"#32770", L"Version Information", p.Process().Id(), true};
+    ASSERT_TRUE(uidrv::Post(p.Status(), WM_SYSCOMMAND, IDM_ABOUT, 0));
+    HWND dlg = uidrv::WaitForWindow(version, kUiTimeout);
+    ASSERT_NE(nullptr, dlg);
+    EXPECT_EQ(L"Quavercart Version\t" QC_VERSION_TEXT, uidrv::GetControlText(dlg, IDC_VERSION_TEXT));
+    EXPECT_EQ(L"" QC_COPYRIGHT_TEXT, uidrv::GetControlText(dlg, IDC_LEGAL_TEXT));
+    ::SendMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(::IsWindowVisible(dlg)) << "Esc does nothing";
+
+    // Another program's window on top; asking again raises the one dialog.
+    HWND other = ::CreateWindowExW(0, L"Static", L"", WS_POPUP | WS_VISIBLE, 0, 0, 800, 600, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(IsAbove(other, dlg));
+    EXPECT_TRUE(uidrv::ChooseTrayMenuItem(p.Status(), 0x450, 2, kUiTimeout)) << "Version";
+    for (DWORD t = ::GetTickCount(); !IsAbove(dlg, other) && ::GetTickCount() - t < kUiTimeout;) ::Sleep(20);
+    EXPECT_TRUE(IsAbove(dlg, other));
+    EXPECT_EQ(std::vector<HWND>{dlg}, uidrv::FindWindows(version));
+    ::DestroyWindow(other);
+
+    for (bool byOk : {true, false}) {
+        ::SetWindowPos(dlg, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        ASSERT_TRUE(byOk ? uidrv::ClickButton(dlg, IDOK) : uidrv::Post(dlg, WM_SYSCOMMAND, SC_CLOSE, 0));
+        ASSERT_TRUE(uidrv::WaitForNoWindow(version, kUiTimeout));
+        uidrv::Post(p.Status(), WM_SYSCOMMAND, IDM_ABOUT, 0);
+        ASSERT_NE(nullptr, dlg = uidrv::WaitForWindow(version, kUiTimeout)) << "made again after closing";
+        RECT r;
+        ::GetWindowRect(dlg, &r);
+        EXPECT_NEAR((::GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2, r.left, 1) << "centred again";
+    }
+    EXPECT_TRUE(p.ExitFromTray()) << "with the dialog open";
+}
+
+// 0xRRGGBB, rows from the top; empty unless the bitmap is width x height.
+std::vector<DWORD> Pixels(HBITMAP bitmap, int width, int height) {
+    BITMAP size = {};
+    ::GetObjectW(bitmap, sizeof size, &size);
+    if (size.bmWidth != width || size.bmHeight != height) return {};
+    BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+    std::vector<DWORD> pixels(static_cast<size_t>(width * height));
+    HDC screen = ::GetDC(nullptr);
+    ::GetDIBits(screen, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
+    ::ReleaseDC(nullptr, screen);
+    for (DWORD& pixel : pixels) pixel &= 0xFFFFFF;
+    ::DeleteObject(bitmap);
+    return pixels;
+}
+
+// What the screen shows of a window's client area.
+std::vector<DWORD> ScreenPixels(HWND window, RECT area) {
+    ::MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&area), 2);
+    int w = area.right - area.left, h = area.bottom - area.top;
+    HDC screen = ::GetDC(nullptr), memory = ::CreateCompatibleDC(screen);
+    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = ::SelectObject(memory, bitmap);
+    ::BitBlt(memory, 0, 0, w, h, screen, area.left, area.top, SRCCOPY);
+    ::SelectObject(memory, old);
+    ::DeleteDC(memory);
+    ::ReleaseDC(nullptr, screen);
+    return Pixels(bitmap, w, h);
+}
+
+// The worker's search messages, posted while a locked song's box holds the
+// transfer, run the animation for as long as the test needs.
+TEST_F(StatusTest, SearchAnimationFramesAreDrawnWholeOverTheBackgroundAndGoAfterTheSearch) {
+    HMODULE module = ::LoadLibraryExW(BuiltProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, module);
+    auto load = [&](UINT id) { return Pixels(static_cast<HBITMAP>(::LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)), 60, 60); };
+    std::vector<DWORD> mask = load(IDB_SEARCH_MASK);
+    std::vector<std::vector<DWORD>> frames = {load(IDB_SEARCH_FIRST)};  // in the order shown
+    for (UINT id = IDB_SEARCH_BASE + 1; id <= IDB_SEARCH_BASE + 15; ++id) frames.push_back(load(id));
+    ASSERT_EQ(3600u, mask.size());
+    ASSERT_GT(std::count(frames[0].begin(), frames[0].end(), 0x1f5fa8u), 100) << "the tile's colour, looked for after the search";
+    for (size_t k = 0; k < 16; ++k) {
+        ASSERT_EQ(3600u, frames[k].size()) << "frame " << k << " is 60 x 60";
+        EXPECT_NE(frames[k], frames[(k + 1) % 16]) << "frame " << k << " moves on";
+        for (size_t i = 0; i < 3600; ++i) ASSERT_TRUE(mask[i] == 0 || frames[k][i] == 0xFFFFFF) << "frame " << k << " white where the mask is";
+    }
+    std::wstring locked = AddSong(pc.myMusic, L"1.mp3", 1000, 1);
+    HANDLE lock = ::CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    RunningProgram p;
+    ASSERT_TRUE(p.Start(pc.program)) << p.Failure();
+    HWND box = uidrv::WaitForMessageBox(p.Process().Id(), kUiTimeout, L"Error");
+    ASSERT_NE(nullptr, box);
+    ::SetWindowPos(box, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);  // off the animation
+    DWORD face = ScreenPixels(p.Status(), {160, 35, 161, 36}).at(0);
+    ASSERT_NE(0xFFFFFFu, face) << "the check needs a background other than the frames' white";
+
+    ASSERT_TRUE(uidrv::Post(p.Status(), WM_APP + 5, 0, 0));  // search begins
+    std::vector<bool> seen(16);
+    for (DWORD t = ::GetTickCount(); std::count(seen.begin(), seen.end(), true) < 6 && ::GetTickCount() - t < kUiTimeout;) {
+        std::vector<DWORD> shown = ScreenPixels(p.Status(), {165, 35, 225, 95});
+        for (size_t k = 0, i = 0; k < 16; ++k, i = 0) {
+            while (i < 3600 && shown[i] == (mask[i] == 0 ? frames[k][i] : face)) ++i;
+            if (i == 3600) seen[k] = true;
+        }
+    }
+    EXPECT_GE(std::count(seen.begin(), seen.end(), true), 6) << "frames follow each other, each whole over the background";
+
+    ASSERT_TRUE(uidrv::Post(p.Status(), WM_APP + 6, 0, 0));  // search ends
+    auto framePixels = [&]() {
+        std::vector<DWORD> shown = ScreenPixels(p.Status(), {165, 35, 225, 95});
+        return std::count_if(shown.begin(), shown.end(), [](DWORD c) { return c == 0x1f5fa8; });
+    };
+    for (DWORD t = ::GetTickCount(); framePixels() > 0 && ::GetTickCount() - t < kUiTimeout;) ::Sleep(20);
+    EXPECT_EQ(0, framePixels()) << "the last frame is gone";
+    ASSERT_TRUE(uidrv::ClickButton(box, IDOK));
+    ::CloseHandle(lock);
+    EXPECT_TRUE(p.WaitForIdle() && p.ExitFromTray());
 }
 
 } // namespace
