@@ -68,7 +68,10 @@ INT_PTR DetailSetDlg::OnInitDialog() {
     wchar_t destination[256];
     LoadResString(IDS_COLUMN_EXTENSION, extension, 256);
     LoadResString(IDS_COLUMN_DESTINATION, destination, 256);
-    m_list->InsertColumn(0, extension, LVCFMT_LEFT, 70, -1);
+    // A translated header wider than the column would be cut: the column grows to show it.
+    const int headerWidth = static_cast<int>(
+        ::SendMessageW(m_list->GetHwnd(), LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(extension)));
+    m_list->InsertColumn(0, extension, LVCFMT_LEFT, headerWidth + 14 > 70 ? headerWidth + 14 : 70, -1);
     m_list->InsertColumn(1, destination, LVCFMT_LEFT, 187, -1);
     FillExtensionList();
     ::SendMessageW(m_list->GetHwnd(), LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
