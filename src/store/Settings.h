@@ -10,6 +10,8 @@
 #include <vector>
 
 constexpr int kMaxSearchFolders = 999;
+// The most extension pairs a count in the file is taken to announce.
+constexpr int kMaxExtensionPairs = 999;
 
 // A destination is relative to the player's root, without a leading
 // backslash ("Music", "Music\Pop"; empty for the root itself).
