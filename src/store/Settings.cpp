@@ -69,6 +69,8 @@ void CSettingsModel::LoadExtensionSettingsFrom(const wchar_t* deviceIni) {
     CProfile profile;
     profile.SetProfilePath(deviceIni);
     int count = static_cast<int>(profile.GetInt(kSection, L"ExtCount", 0));
+    // Empty entries are skipped, so a damaged count of two thousand million
+    // would keep the dialog reading for hours.
     if (count > kMaxExtensionPairs) count = kMaxExtensionPairs;
     for (int n = 1; n <= count; ++n) {
         std::wstring extension;

@@ -2,6 +2,7 @@
 
 #include "store/AppPaths.h"
 
+#include <cstring>
 #include <shlwapi.h>
 
 namespace {
@@ -117,10 +118,42 @@ bool AppendHistoryAt(const wchar_t* path, const CTransferFile& record) {
     // without its end for the next line to run into.
     std::wstring line = FormatHistoryLine(record);
     line += L"\r\n";
-    file.SetPointer(0, FILE_END);
-    DWORD bytes = static_cast<DWORD>(line.size() * sizeof(wchar_t));
+    // A file cut short elsewhere (a torn write, a damaged disk) may end inside
+    // a line or a character: the new line must start on a line of its own, or
+    // it would be lost in the old one. What the load never reads (half a
+    // character, a last line of one character) is cut off; a longer last line
+    // is ended as it stands.
+    std::string bytes;
+    ULONGLONG size = 0, keep = 0;
+    if (SUCCEEDED(file.GetSize(size)) && size > sizeof kByteOrderMark) {
+        keep = size - size % 2;
+        BYTE tail[6] = {};  // the last three characters that are whole
+        DWORD read = 0;
+        const LONG back = static_cast<LONG>(keep < 8 ? keep - 2 : 6);
+        if (SUCCEEDED(file.SetPointer(static_cast<LONG>(keep) - static_cast<LONG>(size) - back, FILE_END))) {
+            file.Read(static_cast<DWORD>(back), read, tail + 6 - back);
+        }
+        auto endsLine = [&](int at) {
+            return tail[at] == 0x0D && tail[at + 1] == 0 && tail[at + 2] == 0x0A && tail[at + 3] == 0;
+        };
+        if (keep > 2 && !endsLine(2)) {
+            if (keep == 4 || endsLine(0)) {
+                keep -= 2;
+            } else {
+                bytes = std::string("\r\0\n\0", 4);
+            }
+        }
+    }
+    bytes.append(reinterpret_cast<const char*>(line.data()), line.size() * sizeof(wchar_t));
+    if (keep && keep < size) {
+        file.SetPointer(static_cast<LONG>(keep) - static_cast<LONG>(size), FILE_END);
+        file.SetEnd();
+    } else {
+        file.SetPointer(0, FILE_END);
+    }
+    DWORD count = static_cast<DWORD>(bytes.size());
     DWORD written = 0;
-    if (file.Write(bytes, line.data(), written) != S_OK || written != bytes) return false;
+    if (file.Write(count, bytes.data(), written) != S_OK || written != count) return false;
     file.Close();
     return true;
 }

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 #include <cwchar>
-#include <map>
 #include <string>
 #include <thread>
 
@@ -146,8 +145,15 @@ TEST_F(MiniLogTest, AbandonedMutexStillLetsTheLineThroughAndIsFreedAfterwards) {
     ::ReleaseMutex(m.Get());
 }
 
-TEST_F(MiniLogTest, TwoProcessesOnOneLogNameLoseAndInterleaveNothing) {
-    const int kLines = 300;
+TEST_F(MiniLogTest, TwoProcessesAcrossARotationLoseAndInterleaveNothing) {
+    const int kLines = 10000;
+    // 20,000 lines of about 100 bytes after this start rotate the log once,
+    // early enough that the rest stays below the limit.
+    std::wstring prefill;
+    for (int i = 0; prefill.size() < 5000; ++i) prefill += L"2024/01/01 00:00:00.000 earlier " + std::to_wstring(i) + L"\r\n";
+    std::string before;
+    for (wchar_t ch : prefill) before += {static_cast<char>(ch & 0xFF), static_cast<char>(ch >> 8)};
+    ASSERT_TRUE(WriteBytes(log, before));
     uidrv::Process a, b;
     std::wstring args = L"--child-writer \"" + log + L"\" " + std::to_wstring(kLines);
     ASSERT_TRUE(a.Start(g_self, args + L" A"));
@@ -157,29 +163,29 @@ TEST_F(MiniLogTest, TwoProcessesOnOneLogNameLoseAndInterleaveNothing) {
     EXPECT_EQ(0u, a.ExitCode());
     EXPECT_EQ(0u, b.ExitCode());
 
-    std::wstring text = ReadLog(log);
-    std::map<std::wstring, int> seen;
-    size_t pos = 0;
-    int lines = 0;
-    while (pos < text.size()) {
+    std::string backupBytes, logBytes;
+    ASSERT_TRUE(ReadBytes(Join(TestFolder(), L"name.bak"), backupBytes)) << "no rotation";
+    ASSERT_TRUE(ReadBytes(log, logBytes));
+    EXPECT_GT(backupBytes.size(), 1048576u);
+    EXPECT_LT(backupBytes.size(), 1048576u + 200u) << "the backup ends with the line that crossed the limit";
+    EXPECT_LE(logBytes.size(), 1048576u) << "a second rotation would have dropped lines";
+    ASSERT_EQ(before, backupBytes.substr(0, before.size())) << "the backup begins with the old log, byte for byte";
+    std::wstring text = ReadLog(Join(TestFolder(), L"name.bak")).substr(prefill.size()) + ReadLog(log);
+    int next[2] = {0, 0};
+    for (size_t pos = 0; pos < text.size();) {
         size_t end = text.find(L"\r\n", pos);
         ASSERT_NE(std::wstring::npos, end);
-        std::wstring line = text.substr(pos, end - pos);
-        ASSERT_GE(line.size(), 24u);
-        std::wstring message = line.substr(24);
-        ASSERT_TRUE(message.size() > 6 && (message.compare(0, 6, L"child ") == 0)) << Narrow(line);
-        ++seen[message];
-        ++lines;
+        std::wstring line = text.substr(pos, end - pos + 2);
         pos = end + 2;
+        ASSERT_GE(line.size(), 30u) << Narrow(line);
+        int who = line[30] == L'A' ? 0 : 1;
+        // Each writer's lines in its own order, whole, none missing.
+        std::wstring want = std::wstring(L"child ") + line[30] + L" line " + std::to_wstring(next[who]++) + L" padding";
+        ExpectStampedLine(line, want);
+        if (HasFailure()) return;
     }
-    EXPECT_EQ(2 * kLines, lines);
-    for (const wchar_t* who : {L"A", L"B"}) {
-        for (int i = 0; i < kLines; i += 37) {
-            std::wstring m = std::wstring(L"child ") + who + L" line " + std::to_wstring(i) + L" padding";
-            EXPECT_EQ(1, seen[m]) << Narrow(m);
-        }
-    }
-    EXPECT_EQ(static_cast<size_t>(2 * kLines), seen.size());
+    EXPECT_EQ(kLines, next[0]);
+    EXPECT_EQ(kLines, next[1]);
 }
 
 TEST(MakeLogPath, UsesTheModuleNameUpToItsFirstDot) {
