@@ -10,6 +10,7 @@
 //      final line on a log of N files: --final-line N).
 // The engine takes the drive of its own program for the player, so (b) runs
 // in a copy of this program started from E:.
+#include "common/MinimalReceiver.h"
 #include "engine/EngineSupport.h"
 #include "support/Computer.h"
 #include "support/Program.h"
@@ -139,55 +140,6 @@ double EndToEnd(const Computer& pc, Probes& probes, double& windowAt) {
     return seconds;
 }
 
-// The least a window that follows a transfer must do: give every text back
-// and answer every box at once.
-class CMinimalReceiver : public CTransferReceiver {
-public:
-    CMinimalReceiver() : m_answer(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = WindowProc;
-        wc.hInstance = ::GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"QcBenchReceiver";
-        ::RegisterClassW(&wc);
-        m_window = ::CreateWindowW(wc.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
-        ::SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    }
-    ~CMinimalReceiver() { ::DestroyWindow(m_window); }
-    HWND GetTransferWindow() const override { return m_window; }
-    HANDLE GetAnswerEvent() const override { return m_answer.Get(); }
-    LPARAM completed = -1;
-    int boxes = 0;
-
-private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        auto* self = reinterpret_cast<CMinimalReceiver*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-        switch (message) {
-        case WM_APP_LOG_LINE:
-        case WM_APP_CAPACITY_ERROR:
-            FreeTransferText(lParam);
-            return 0;
-        case WM_APP_CURRENT_FILE:
-            FreeTransferText(static_cast<LPARAM>(wParam));
-            FreeTransferText(lParam);
-            return 0;
-        case WM_APP_MESSAGE_BOX:
-            FreeTransferText(lParam);
-            if (self) {
-                ++self->boxes;
-                ::SetEvent(self->m_answer.Get());
-            }
-            return 0;
-        case WM_APP_TRANSFER_COMPLETE:
-            if (self) self->completed = lParam;
-            return 0;
-        default:
-            return ::DefWindowProcW(window, message, wParam, lParam);
-        }
-    }
-    HWND m_window = nullptr;
-    CHandle m_answer;
-};
-
 // (b) In the copy on E:: the worker on an emptied player, same settings.
 int EngineAlone() {
     ResetPlayer();
@@ -202,14 +154,8 @@ int EngineAlone() {
         std::printf("(b) the worker did not start\n");
         return 1;
     }
-    HANDLE thread = worker.GetThreadHandle();
-    while (::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
-    }
+    receiver.PumpUntilEnded(worker.GetThreadHandle());
     double seconds = Now() - t0;
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
     int copied = CountFiles(L"E:\\Music");
     size_t history = HistoryLines().size();
     std::printf("(b) engine alone: %.2f s; %lld song(s) reported, %d on the player, %zu history lines, %d boxes\n",
