@@ -43,6 +43,12 @@ public:
     virtual HRESULT GetLastWriteTime(FILETIME& time);
     virtual HRESULT SetLastWriteTime(FILETIME time);
 
+    // Gives the open file the drive path newPath on the same volume, never
+    // replacing an existing entry, without closing it: one step where a close
+    // and a move take three. Writes no log line; on false the file is
+    // unchanged, and a caller that needs the name closes it and moves it.
+    bool RenameOpen(const wchar_t* newPath);
+
     // Cheap views for hot loops (comparing thousands of records).
     const std::wstring& Path() const { return m_path; }
     bool IsOpen() const { return m_handle.IsValid(); }
