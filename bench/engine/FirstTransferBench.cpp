@@ -6,6 +6,9 @@
 // at most 1.3 times the loop.
 //   --songs N    another library size (multiples of 50 songs per folder)
 //   --rounds R   rounds of both, best of R (default 3)
+//   --split      also the transfer with no window to post to, which tells the
+//                cost of its messages from the rest
+//   --only loop|transfer   one side alone (for counting system calls)
 //   --trace      one small run of each on a thread of its own, for counting
 //                the Wine server requests per song (run with WINEDEBUG=+server
 //                and group the lines by the thread ids printed)
@@ -155,11 +158,30 @@ double RunLoop(int songs, bool trace) {
     return seconds;
 }
 
-double RunTransfer(int songs, bool trace) {
+// Posts to a null window fail at once, and their texts are freed.
+class CNoWindow : public CTransferReceiver {
+public:
+    HWND GetTransferWindow() const override { return nullptr; }
+    HANDLE GetAnswerEvent() const override { return nullptr; }
+};
+
+double RunTransfer(int songs, bool trace, bool noWindow = false) {
     PreparePlayer();
     CTransferThread worker;
     CMinimalReceiver receiver;
+    CNoWindow nowhere;
     double t0 = Now();
+    if (noWindow) {
+        if (worker.Start(&nowhere) != 0) return -1;
+        ::WaitForSingleObject(worker.GetThreadHandle(), INFINITE);
+        double seconds = Now() - t0;
+        int onPlayer = CountFiles(L"E:\\Music");
+        if (onPlayer != songs || static_cast<int>(HistoryLines().size()) != songs) {
+            std::printf("transfer without a window: %d on the player\n", onPlayer);
+            return -1;
+        }
+        return seconds;
+    }
     if (worker.Start(&receiver) != 0) return -1;
     if (trace) std::fprintf(stderr, "TRACE transfer worker %04x main %04lx\n", static_cast<unsigned>(worker.GetThreadId()), ::GetCurrentThreadId());
     receiver.PumpUntilEnded(worker.GetThreadHandle());
@@ -214,11 +236,14 @@ int main() {
     int argc = 0;
     wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
     int songs = 5000, rounds = 3;
-    bool trace = false;
+    bool trace = false, split = false;
+    std::wstring only;
     for (int i = 1; i < argc; ++i) {
         if (::lstrcmpW(argv[i], L"--songs") == 0 && i + 1 < argc) songs = ::_wtoi(argv[++i]);
         if (::lstrcmpW(argv[i], L"--rounds") == 0 && i + 1 < argc) rounds = ::_wtoi(argv[++i]);
         if (::lstrcmpW(argv[i], L"--trace") == 0) trace = true;
+        if (::lstrcmpW(argv[i], L"--split") == 0) split = true;
+        if (::lstrcmpW(argv[i], L"--only") == 0 && i + 1 < argc) only = argv[++i];
     }
     ::LocalFree(argv);
     if (trace) rounds = 1;
@@ -234,13 +259,14 @@ int main() {
                 songs / kSongsPerFolder, Now() - t0);
     std::fflush(stdout);
 
-    double loop = 1e9, transfer = 1e9;
+    double loop = 1e9, transfer = 1e9, silent = 1e9;
     bool failed = false;
     // The order turned each round, so neither side always finds the caches
     // as the other left them.
     for (int round = 0; round < rounds && !failed; ++round) {
         for (int side = 0; side < 2; ++side) {
             bool loopFirst = round % 2 == 0;
+            if (!only.empty() && (only == L"loop") != ((side == 0) == loopFirst)) continue;
             double s = (side == 0) == loopFirst ? RunLoop(songs, trace) : RunTransfer(songs, trace);
             if (s < 0) {
                 failed = true;
@@ -254,12 +280,22 @@ int main() {
             std::printf("round %d: %s %.2f s\n", round + 1, (side == 0) == loopFirst ? "plain loop" : "transfer  ", s);
             std::fflush(stdout);
         }
+        if (split && !failed) {
+            double s = RunTransfer(songs, false, true);
+            failed = s < 0;
+            silent = std::min(silent, s);
+            std::printf("round %d: transfer without a window %.2f s\n", round + 1, s);
+        }
     }
     if (!failed) {
         std::printf("plain loop (walk, CopyFileW, open-write-close history line): %.2f s = %.2f ms per song "
                     "(best of %d)\n", loop, loop * 1000 / songs, rounds);
         std::printf("first transfer (worker, start to its end, history complete): %.2f s = %.2f ms per song "
                     "(best of %d)\n", transfer, transfer * 1000 / songs, rounds);
+        if (split) {
+            std::printf("transfer with no window to post to: %.2f s = %.2f ms per song (best of %d)\n", silent,
+                        silent * 1000 / songs, rounds);
+        }
         std::printf("ratio transfer / plain loop: %.2f (target <= 1.30: %s)\n", transfer / loop,
                     transfer / loop <= 1.3 ? "met" : "MISSED");
     }
