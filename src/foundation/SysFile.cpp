@@ -388,10 +388,7 @@ bool CSysTextFile::WriteLine(const wchar_t* text) {
 bool CSysTextFile::ReadLine(std::wstring& line, size_t limit, bool* blank) {
     line.clear();
     if (blank) *blank = false;
-    auto next = [this](wchar_t& unit) {
-        DWORD got = 0;
-        return ReadBuffered(2, got, &unit) == S_OK && got == 2;
-    };
+    auto next = [this](wchar_t& unit) { return ReadUnit(unit); };
     wchar_t unit;
     if (!next(unit)) return false;
     for (;;) {
