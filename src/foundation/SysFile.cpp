@@ -1,6 +1,7 @@
 #include "foundation/SysFile.h"
 
 #include "foundation/MiniLog.h"
+#include "foundation/SysQuery.h"
 
 #include <shlobj.h>
 #include <shlwapi.h>
@@ -304,7 +305,9 @@ HRESULT CSysFile::Move(const wchar_t* destination) {
 }
 
 bool CSysFile::RenameOpen(const wchar_t* newPath) {
-    if (!IsOpen() || !newPath) return false;
+    using SetInformation = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, FILE_INFORMATION_CLASS);
+    static const auto setInformation = reinterpret_cast<SetInformation>(GetNativeFunction("NtSetInformationFile"));
+    if (!setInformation || !IsOpen() || !newPath) return false;
     if (!IsAsciiLetter(newPath[0]) || newPath[1] != L':' || newPath[2] != L'\\') return false;
     // The system form of a drive path is the same text behind \??\, once the
     // path holds nothing that the Win32 layer would rewrite: no slash, no
@@ -324,8 +327,7 @@ bool CSysFile::RenameOpen(const wchar_t* newPath) {
     info->FileNameLength = static_cast<ULONG>(nameBytes);
     std::memcpy(info->FileName, target.data(), nameBytes);
     IO_STATUS_BLOCK io;
-    if (!NT_SUCCESS(::NtSetInformationFile(m_handle.Get(), &io, info, static_cast<ULONG>(bytes),
-                                           FileRenameInformation))) {
+    if (!NT_SUCCESS(setInformation(m_handle.Get(), &io, info, static_cast<ULONG>(bytes), FileRenameInformation))) {
         return false;
     }
     m_path = newPath;

@@ -119,7 +119,15 @@ ULONGLONG GetUsableFreeBytes(const wchar_t* path) {
 
 ULONGLONG GetUsableFreeMegabytes(const wchar_t* path) { return GetUsableFreeBytes(path) / 1048576; }
 
+void* GetNativeFunction(const char* name) {
+    HMODULE native = ::GetModuleHandleW(L"ntdll.dll");
+    return native ? reinterpret_cast<void*>(::GetProcAddress(native, name)) : nullptr;
+}
+
 ULONGLONG CFreeSpaceProbe::GetUsableFreeBytes(const wchar_t* root) {
+    using QueryVolume = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, FS_INFORMATION_CLASS);
+    static const auto queryVolume = reinterpret_cast<QueryVolume>(GetNativeFunction("NtQueryVolumeInformationFile"));
+    if (!queryVolume) return ::GetUsableFreeBytes(root);
     if (!m_root || m_rootPath != root) {
         m_rootPath = root;
         m_root.Reset(::CreateFileW(root, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -130,8 +138,7 @@ ULONGLONG CFreeSpaceProbe::GetUsableFreeBytes(const wchar_t* root) {
         // (the volume's total can include blocks kept for the administrator).
         IO_STATUS_BLOCK io;
         FILE_FS_FULL_SIZE_INFORMATION info;
-        if (NT_SUCCESS(::NtQueryVolumeInformationFile(m_root.Get(), &io, &info, sizeof info,
-                                                      FileFsFullSizeInformation))) {
+        if (NT_SUCCESS(queryVolume(m_root.Get(), &io, &info, sizeof info, FileFsFullSizeInformation))) {
             ULONGLONG unit = static_cast<ULONGLONG>(info.SectorsPerAllocationUnit) * info.BytesPerSector;
             ULONGLONG freeBytes = static_cast<ULONGLONG>(info.CallerAvailableAllocationUnits.QuadPart) * unit;
             return UsableAfterMargin(freeBytes, g_freeSpaceMargin);

@@ -10,6 +10,10 @@
 
 #include "foundation/Handle.h"
 
+// A function of the system's native layer (ntdll), looked up at run time so
+// the program imports nothing beyond the Win32 libraries; null when missing.
+void* GetNativeFunction(const char* name);
+
 // OS version codes.
 enum : int {
     kOsUnknown = 0,
