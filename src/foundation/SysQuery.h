@@ -62,6 +62,7 @@ private:
     CHandle m_root;
     std::wstring m_rootPath;
 };
+
 HRESULT CreateFolder(const wchar_t* path);
 void BrowseForFolder(HWND owner, const wchar_t* rootPath, const wchar_t* title, wchar_t* chosen,
                      const wchar_t* initialFolder, BFFCALLBACK callback, UINT flags);
