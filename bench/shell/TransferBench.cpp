@@ -10,6 +10,7 @@
 //      final line on a log of N files: --final-line N).
 // The engine takes the drive of its own program for the player, so (b) runs
 // in a copy of this program started from E:.
+#include "common/MinimalReceiver.h"
 #include "engine/EngineSupport.h"
 #include "support/Computer.h"
 #include "support/Program.h"
@@ -139,55 +140,6 @@ double EndToEnd(const Computer& pc, Probes& probes, double& windowAt) {
     return seconds;
 }
 
-// The least a window that follows a transfer must do: give every text back
-// and answer every box at once.
-class CMinimalReceiver : public CTransferReceiver {
-public:
-    CMinimalReceiver() : m_answer(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = WindowProc;
-        wc.hInstance = ::GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"QcBenchReceiver";
-        ::RegisterClassW(&wc);
-        m_window = ::CreateWindowW(wc.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
-        ::SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    }
-    ~CMinimalReceiver() { ::DestroyWindow(m_window); }
-    HWND GetTransferWindow() const override { return m_window; }
-    HANDLE GetAnswerEvent() const override { return m_answer.Get(); }
-    LPARAM completed = -1;
-    int boxes = 0;
-
-private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        auto* self = reinterpret_cast<CMinimalReceiver*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-        switch (message) {
-        case WM_APP_LOG_LINE:
-        case WM_APP_CAPACITY_ERROR:
-            FreeTransferText(lParam);
-            return 0;
-        case WM_APP_CURRENT_FILE:
-            FreeTransferText(static_cast<LPARAM>(wParam));
-            FreeTransferText(lParam);
-            return 0;
-        case WM_APP_MESSAGE_BOX:
-            FreeTransferText(lParam);
-            if (self) {
-                ++self->boxes;
-                ::SetEvent(self->m_answer.Get());
-            }
-            return 0;
-        case WM_APP_TRANSFER_COMPLETE:
-            if (self) self->completed = lParam;
-            return 0;
-        default:
-            return ::DefWindowProcW(window, message, wParam, lParam);
-        }
-    }
-    HWND m_window = nullptr;
-    CHandle m_answer;
-};
-
 // (b) In the copy on E:: the worker on an emptied player, same settings.
 int EngineAlone() {
     ResetPlayer();
@@ -202,14 +154,8 @@ int EngineAlone() {
         std::printf("(b) the worker did not start\n");
         return 1;
     }
-    HANDLE thread = worker.GetThreadHandle();
-    while (::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
-    }
+    receiver.PumpUntilEnded(worker.GetThreadHandle());
     double seconds = Now() - t0;
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
     int copied = CountFiles(L"E:\\Music");
     size_t history = HistoryLines().size();
     std::printf("(b) engine alone: %.2f s; %lld song(s) reported, %d on the player, %zu history lines, %d boxes\n",
@@ -354,16 +300,25 @@ double FeedLogEdit(int files, LogFeed how, std::vector<double>* perThousand, dou
     double seconds = Now() - t0;
     if (::GetWindowTextLengthW(edit) < files * 40) std::printf("(c) the log edit holds less than was written\n");
     if (finalLine) {
-        // The end of a transfer: the whole text read, the final line added,
-        // the whole text set back and scrolled to the end.
+        // The end of a transfer as the window adds it: appended at the end
+        // and scrolled there. Then, for comparison, the way it was once
+        // added: the whole text read, the line added, the whole set back.
+        const std::wstring last = L"Transfer completed. " + std::to_wstring(files) + L" song(s)\r\n";
         double t = Now();
+        int length = ::GetWindowTextLengthW(edit);
+        ::SendMessageW(edit, EM_SETSEL, length, length);
+        ::SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(last.c_str()));
+        ::SendMessageW(edit, EM_LINESCROLL, 0, ::SendMessageW(edit, EM_GETLINECOUNT, 0, 0));
+        pump();
+        finalLine[0] = Now() - t;
+        t = Now();
         std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(edit)) + 1, L'\0');
         text.resize(static_cast<size_t>(::GetWindowTextW(edit, &text[0], static_cast<int>(text.size()))));
-        text += L"Transfer completed. " + std::to_wstring(files) + L" song(s)\r\n";
+        text += last;
         ::SetWindowTextW(edit, text.c_str());
         ::SendMessageW(edit, EM_LINESCROLL, 0, ::SendMessageW(edit, EM_GETLINECOUNT, 0, 0));
         pump();
-        *finalLine = Now() - t;
+        finalLine[1] = Now() - t;
     }
     ::DestroyWindow(frame);
     return seconds;
@@ -401,10 +356,11 @@ int main() {
     wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
     if (argc > 1 && ::lstrcmpW(argv[1], kEngineArg) == 0) return EngineAlone();
     if (argc > 2 && ::lstrcmpW(argv[1], L"--final-line") == 0) {
-        double finalLine = 0;
-        double feed = FeedLogEdit(::_wtoi(argv[2]), LogFeed::kBatched, nullptr, &finalLine);
-        std::printf("(c) log of %d files fed batched in %.2f s; the final line as the window adds it (whole text read "
-                    "and set back): %.3f s\n", ::_wtoi(argv[2]), feed, finalLine);
+        double finalLine[2] = {0, 0};
+        double feed = FeedLogEdit(::_wtoi(argv[2]), LogFeed::kBatched, nullptr, finalLine);
+        std::printf("(c) log of %d files fed batched in %.2f s; the final line as the window adds it (appended): "
+                    "%.3f s; the whole text read and set back instead: %.3f s\n", ::_wtoi(argv[2]), feed,
+                    finalLine[0], finalLine[1]);
         return 0;
     }
     if (argc > 2 && ::lstrcmpW(argv[1], L"--log-edit") == 0) {

@@ -34,7 +34,7 @@ bool CTransferThread::WriteData(std::wstring source, std::wstring dest) {
     wchar_t playerRoot[MAX_PATH + 1];
     if (!GetDeviceRoot(playerRoot)) playerRoot[0] = L'\0';
     // A player that cannot be asked has no room (GetUsableFreeBytes gives 0).
-    ULONGLONG usable = playerRoot[0] ? GetUsableFreeBytes(playerRoot) : 0;
+    ULONGLONG usable = playerRoot[0] ? m_freeSpace.GetUsableFreeBytes(playerRoot) : 0;
     if (usable < size) {
         ULONGLONG remaining = m_totalBytes > m_transferredBytes ? m_totalBytes - m_transferredBytes : 0;
         ULONGLONG needed = MegabytesStillNeeded(remaining, usable / 1048576);
@@ -82,14 +82,19 @@ bool CTransferThread::CopyToDestination(CSysFile& input, const std::wstring& sou
     // A partial copy that an interruption left in this folder is replaced
     // here, and so removed; the real name is guarded by the rename below, and
     // written directly only when nothing has it yet.
-    if (FAILED(output.Open(GENERIC_WRITE, direct ? CREATE_NEW : CREATE_ALWAYS))) return failCreate();
+    if (FAILED(output.Open(direct ? GENERIC_WRITE : GENERIC_WRITE | DELETE, direct ? CREATE_NEW : CREATE_ALWAYS))) {
+        return failCreate();
+    }
 
     std::unique_ptr<BYTE[]> buffer(new BYTE[kChunkBytes]);
     // Reserving the full length up front keeps the file in one piece; the
-    // results do not matter (from 2 GiB on the distance does not fit).
-    output.SetPointer(static_cast<LONG>(static_cast<DWORD>(size)), FILE_BEGIN);
-    output.SetEnd();
-    output.SetPointer(0, FILE_BEGIN);
+    // results do not matter (from 2 GiB on the distance does not fit). A file
+    // of one chunk gets its full length from its one write.
+    if (size > kChunkBytes) {
+        output.SetPointer(static_cast<LONG>(static_cast<DWORD>(size)), FILE_BEGIN);
+        output.SetEnd();
+        output.SetPointer(0, FILE_BEGIN);
+    }
 
     auto fail = [&](UINT line, UINT box, const std::wstring& boxName) {
         input.Close();
@@ -130,9 +135,12 @@ bool CTransferThread::CopyToDestination(CSysFile& input, const std::wstring& sou
         PostProgress();
     }
     input.Close();
+    // The complete file takes its real name while still open, which spares
+    // opening it again; where that is refused, the move after the close says
+    // why. Neither replaces an existing name, as creating the file would not.
+    const bool renamed = direct || output.RenameOpen(dest.c_str());
     output.Close();
-    // MoveFileW refuses an existing name, as the creation of the file itself would.
-    if (!direct && !::MoveFileW(partial, dest.c_str())) {
+    if (!renamed && !::MoveFileW(partial, dest.c_str())) {
         CMiniLog().Write(L"WriteData() : MoveFile %08x %s", ::GetLastError(), dest.c_str());
         output.Delete();
         PostLogLine(1, createLine, source);

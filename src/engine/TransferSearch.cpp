@@ -188,7 +188,10 @@ bool CTransferThread::LoadCapacitySettings() {
 }
 
 bool CTransferThread::LoadHistory() {
-    if (m_history.LoadHistoryFile()) {
+    // A path that cannot be built stays empty, and every use of it fails.
+    m_historyPath.clear();
+    GetHistoryFilePath(m_historyPath);
+    if (m_history.LoadHistoryFileAt(m_historyPath.c_str())) {
         IndexHistory();
         return true;
     }

@@ -58,6 +58,8 @@ void CTransferThread::ResetTransferState() {
     m_successCount = 0;
     m_searchRoots.clear();
     m_currentRoot.clear();
+    m_historyPath.clear();
+    m_freeSpace.Reset();
     m_extensionTable.clear();
     m_historyIndex.Clear();
     m_candidateIndex.clear();
@@ -130,7 +132,7 @@ unsigned CTransferThread::Run(void* owner) {
             }
             continue;
         }
-        if (!AppendHistory(record)) {
+        if (!AppendHistoryAt(m_historyPath.c_str(), record)) {
             ResetTransferState();
             ShowMessageBox(IDS_CREATE_FAILED, kHistoryFileName);
             PostPlain(WM_APP_TRANSFER_INTERRUPTED, 0, 0);

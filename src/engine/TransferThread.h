@@ -8,6 +8,7 @@
 #include "engine/MatchIndex.h"
 #include "engine/TransferMessages.h"
 #include "engine/WorkThread.h"
+#include "foundation/SysQuery.h"
 #include "store/TransferHistory.h"
 
 #include <map>
@@ -113,6 +114,10 @@ private:
     CTransferHistory m_history;
     std::vector<std::wstring> m_searchRoots;
     std::wstring m_currentRoot;
+    // Built once per transfer: building it reads the player's identity file
+    // and the user's folder settings, several times the cost of the append.
+    std::wstring m_historyPath;
+    CFreeSpaceProbe m_freeSpace;  // the player's root, open for one transfer
     int m_abortFlg = 0;
     int m_errorFlg = 0;
     int m_folderErrFlg = 0;

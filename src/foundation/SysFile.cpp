@@ -1,9 +1,12 @@
 #include "foundation/SysFile.h"
 
 #include "foundation/MiniLog.h"
+#include "foundation/SysQuery.h"
 
 #include <shlobj.h>
 #include <shlwapi.h>
+#include <winternl.h>
+#include <cstddef>
 #include <cstring>
 
 namespace {
@@ -22,6 +25,24 @@ bool IsCreatingDisposition(DWORD disposition) {
 HRESULT MediumNotReady(const wchar_t* operation, DWORD error, const wchar_t* path) {
     CMiniLog(-1).Write(L"[%s] E_ESYS_MEDIUMNOTREADY %08x %s", operation, error, path);
     return E_FAIL;
+}
+
+// The entry a path names, as FindFirstFileW would find it. A plain path is
+// looked up by its attributes, which costs no directory handle; a pattern or
+// a path ending in a separator keeps the search's own rules.
+bool FindEntry(const std::wstring& path, ULONGLONG* size) {
+    if (!path.empty() && path.find_first_of(L"*?<>\"") == std::wstring::npos && path.back() != L'\\' &&
+        path.back() != L'/') {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
+        if (size) *size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) + data.nFileSizeLow;
+        return true;
+    }
+    WIN32_FIND_DATAW data;
+    CFindHandle find(::FindFirstFileW(path.c_str(), &data));
+    if (!find) return false;
+    if (size) *size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) + data.nFileSizeLow;
+    return true;
 }
 
 } // namespace
@@ -186,11 +207,7 @@ HRESULT CSysFile::Delete() {
     return ::DeleteFileW(m_path.c_str()) ? S_OK : E_FAIL;
 }
 
-HRESULT CSysFile::Exists() const {
-    WIN32_FIND_DATAW data;
-    CFindHandle find(::FindFirstFileW(m_path.c_str(), &data));
-    return find ? S_OK : S_FALSE;
-}
+HRESULT CSysFile::Exists() const { return FindEntry(m_path, nullptr) ? S_OK : S_FALSE; }
 
 HRESULT CSysFile::SetAttributes(DWORD attributes) {
     if (IsOpen()) {
@@ -239,14 +256,11 @@ HRESULT CSysFile::Copy(const wchar_t* destination) {
 }
 
 HRESULT CSysFile::GetSize(ULONGLONG& size) const {
-    WIN32_FIND_DATAW data;
-    CFindHandle find(::FindFirstFileW(m_path.c_str(), &data));
-    if (!find) {
+    if (!FindEntry(m_path, &size)) {
         DWORD err = ::GetLastError();
         CMiniLog(-1).Write(L"[GetSize] ::FindFirstFile faild %08x %s", err, m_path.c_str());
         return E_FAIL;
     }
-    size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) + data.nFileSizeLow;
     return S_OK;
 }
 
@@ -288,6 +302,36 @@ HRESULT CSysFile::Move(const wchar_t* destination) {
         return MediumNotReady(L"Move", err, m_path.c_str());
     }
     return S_OK;
+}
+
+bool CSysFile::RenameOpen(const wchar_t* newPath) {
+    using SetInformation = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, FILE_INFORMATION_CLASS);
+    static const auto setInformation = reinterpret_cast<SetInformation>(GetNativeFunction("NtSetInformationFile"));
+    if (!setInformation || !IsOpen() || !newPath) return false;
+    if (!IsAsciiLetter(newPath[0]) || newPath[1] != L':' || newPath[2] != L'\\') return false;
+    // The system form of a drive path is the same text behind \??\, once the
+    // path holds nothing that the Win32 layer would rewrite: no slash, no
+    // component ending in a dot or a blank (which also covers . and ..).
+    for (const wchar_t* c = newPath + 3;; ++c) {
+        if (*c == L'/') return false;
+        if ((*c == L'\\' || *c == L'\0') && (c[-1] == L'.' || c[-1] == L' ')) return false;
+        if (*c == L'\0') break;
+    }
+    const std::wstring target = std::wstring(L"\\??\\") + newPath;
+    const size_t nameBytes = target.size() * sizeof(wchar_t);
+    const size_t bytes = offsetof(FILE_RENAME_INFORMATION, FileName) + nameBytes;
+    std::vector<ULONGLONG> block((bytes + sizeof(ULONGLONG) - 1) / sizeof(ULONGLONG));
+    auto* info = reinterpret_cast<FILE_RENAME_INFORMATION*>(block.data());
+    info->ReplaceIfExists = FALSE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<ULONG>(nameBytes);
+    std::memcpy(info->FileName, target.data(), nameBytes);
+    IO_STATUS_BLOCK io;
+    if (!NT_SUCCESS(setInformation(m_handle.Get(), &io, info, static_cast<ULONG>(bytes), FileRenameInformation))) {
+        return false;
+    }
+    m_path = newPath;
+    return true;
 }
 
 HRESULT CSysFile::GetFileName(std::wstring& name) const {
@@ -346,10 +390,7 @@ bool CSysTextFile::WriteLine(const wchar_t* text) {
 bool CSysTextFile::ReadLine(std::wstring& line, size_t limit, bool* blank) {
     line.clear();
     if (blank) *blank = false;
-    auto next = [this](wchar_t& unit) {
-        DWORD got = 0;
-        return ReadBuffered(2, got, &unit) == S_OK && got == 2;
-    };
+    auto next = [this](wchar_t& unit) { return ReadUnit(unit); };
     wchar_t unit;
     if (!next(unit)) return false;
     for (;;) {

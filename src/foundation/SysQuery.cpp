@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 #include <rpc.h>
 #include <shellapi.h>
+#include <winternl.h>
 
 namespace {
 ULONGLONG g_freeSpaceMargin = 0;
@@ -117,6 +118,41 @@ ULONGLONG GetUsableFreeBytes(const wchar_t* path) {
 }
 
 ULONGLONG GetUsableFreeMegabytes(const wchar_t* path) { return GetUsableFreeBytes(path) / 1048576; }
+
+void* GetNativeFunction(const char* name) {
+    HMODULE native = ::GetModuleHandleW(L"ntdll.dll");
+    return native ? reinterpret_cast<void*>(::GetProcAddress(native, name)) : nullptr;
+}
+
+ULONGLONG CFreeSpaceProbe::GetUsableFreeBytes(const wchar_t* root) {
+    using QueryVolume = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, FS_INFORMATION_CLASS);
+    static const auto queryVolume = reinterpret_cast<QueryVolume>(GetNativeFunction("NtQueryVolumeInformationFile"));
+    if (!queryVolume) return ::GetUsableFreeBytes(root);
+    if (!m_root || m_rootPath != root) {
+        m_rootPath = root;
+        m_root.Reset(::CreateFileW(root, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    }
+    if (m_root) {
+        // The free bytes open to this user, as GetDiskFreeSpaceExW counts them
+        // (the volume's total can include blocks kept for the administrator).
+        IO_STATUS_BLOCK io;
+        FILE_FS_FULL_SIZE_INFORMATION info;
+        if (NT_SUCCESS(queryVolume(m_root.Get(), &io, &info, sizeof info, FileFsFullSizeInformation))) {
+            ULONGLONG unit = static_cast<ULONGLONG>(info.SectorsPerAllocationUnit) * info.BytesPerSector;
+            ULONGLONG freeBytes = static_cast<ULONGLONG>(info.CallerAvailableAllocationUnits.QuadPart) * unit;
+            return UsableAfterMargin(freeBytes, g_freeSpaceMargin);
+        }
+        // A drive gone from under the handle: asked afresh by path, as always.
+        m_root.Reset();
+    }
+    return ::GetUsableFreeBytes(root);
+}
+
+void CFreeSpaceProbe::Reset() {
+    m_root.Reset();
+    m_rootPath.clear();
+}
 
 HRESULT CreateFolder(const wchar_t* path) {
     if (!path || path[0] == L'\0') return E_FAIL;

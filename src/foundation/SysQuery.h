@@ -6,6 +6,14 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <string>
+
+#include "foundation/Handle.h"
+
+// A function of the system's native layer (ntdll), looked up at run time so
+// the program imports nothing beyond the Win32 libraries; null when missing.
+void* GetNativeFunction(const char* name);
+
 // OS version codes.
 enum : int {
     kOsUnknown = 0,
@@ -40,6 +48,21 @@ void SetFreeSpaceMargin(DWORD unit, DWORD amount);
 ULONGLONG GetFreeSpaceMargin();
 ULONGLONG GetUsableFreeBytes(const wchar_t* path);
 ULONGLONG GetUsableFreeMegabytes(const wchar_t* path);
+
+// GetUsableFreeBytes for a drive that is asked again and again: its root stays
+// open between the questions, so each is one query of the volume instead of an
+// open, a query and a close. Answers as GetUsableFreeBytes does, which it
+// falls back to whenever the open root cannot answer.
+class CFreeSpaceProbe {
+public:
+    ULONGLONG GetUsableFreeBytes(const wchar_t* root);
+    void Reset();
+
+private:
+    CHandle m_root;
+    std::wstring m_rootPath;
+};
+
 HRESULT CreateFolder(const wchar_t* path);
 void BrowseForFolder(HWND owner, const wchar_t* rootPath, const wchar_t* title, wchar_t* chosen,
                      const wchar_t* initialFolder, BFFCALLBACK callback, UINT flags);

@@ -230,14 +230,14 @@ void StatusDlg::SetIdleButtons() {
 }
 
 void StatusDlg::AppendFinalLine(const wchar_t* text) {
+    // Added at the end like every other line, with what is still pending:
+    // reading a large log back and setting it whole again held the window
+    // for seconds. No later line replaces this one.
+    m_pendingLineAt = std::wstring::npos;
+    m_logPending += text;
+    m_logPending += L"\r\n";
     FlushLog();
     m_lastLineStart = -1;
-    std::wstring all;
-    m_log->GetText(all);
-    all += text;
-    all += L"\r\n";
-    m_log->SetText(all);
-    m_log->LineScroll(m_log->GetLineCount(), 0);
 }
 
 void StatusDlg::EndTimerIfRunning() {

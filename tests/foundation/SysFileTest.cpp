@@ -248,6 +248,30 @@ TEST_F(SysFileTest, WritesReadsPointerEndSizeAndLines) {
     EXPECT_TRUE(TakeLog().empty());
 }
 
+// The partial copy of a song takes its real name this way: never over an
+// existing entry, and only while open.
+TEST_F(SysFileTest, RenameOpenNeverReplacesAndFollowsTheFile) {
+    const std::wstring taken = Path(L"taken.mp3"), free = Path(L"free.mp3"), partial = Path(L"~part~");
+    ASSERT_TRUE(WriteBytes(taken, "old song"));
+    CSysFile file;
+    file.SetPath(partial.c_str());
+    EXPECT_FALSE(file.RenameOpen(free.c_str())) << "closed";
+    ASSERT_EQ(S_OK, file.Open(GENERIC_WRITE | DELETE, CREATE_ALWAYS));
+    DWORD written = 0;
+    ASSERT_EQ(S_OK, file.Write(8, "new song", written));
+    EXPECT_FALSE(file.RenameOpen(taken.c_str()));
+    EXPECT_FALSE(file.RenameOpen((folder + L"\\.\\free.mp3").c_str())) << "left to the Win32 move";
+    EXPECT_EQ(partial, file.Path());
+    EXPECT_TRUE(file.RenameOpen(free.c_str()));
+    EXPECT_EQ(free, file.Path());
+    file.Close();
+    std::string bytes;
+    EXPECT_TRUE(ReadBytes(taken, bytes) && bytes == "old song");
+    EXPECT_TRUE(ReadBytes(free, bytes) && bytes == "new song");
+    EXPECT_FALSE(FileExists(partial));
+    EXPECT_TRUE(TakeLog().empty());
+}
+
 TEST(SysFile, PathQueries) {
     // Path -> whether it counts as initialised, drive letter, file name.
     const wchar_t* cases[][2] = {

@@ -81,13 +81,18 @@ TEST(FreeSpaceMargin, UsableBytesOfARealDriveAndOfAMissingOne) {
     ULARGE_INTEGER avail, total, free;
     ASSERT_TRUE(::GetDiskFreeSpaceExW(L"C:\\", &avail, &total, &free));
     ULONGLONG usable = GetUsableFreeBytes(L"C:\\");
-    // The free space may move a little between the two questions.
+    CFreeSpaceProbe probe;
+    // The free space may move a little between the questions.
     EXPECT_NEAR(static_cast<double>(free.QuadPart), static_cast<double>(usable), 64.0 * 1048576);
+    EXPECT_NEAR(static_cast<double>(usable), static_cast<double>(probe.GetUsableFreeBytes(L"C:\\")), 64.0 * 1048576)
+        << "the open root answers as the path does";
     SetFreeSpaceMargin(3, 1000000);
     EXPECT_EQ(0u, GetUsableFreeBytes(L"C:\\")) << "a reserve larger than the drive";
+    EXPECT_EQ(0u, probe.GetUsableFreeBytes(L"C:\\"));
     EXPECT_EQ(1000000ull * 1073741824ull, GetFreeSpaceMargin());
     SetFreeSpaceMargin(0, 0);
     EXPECT_EQ(0u, GetUsableFreeBytes(L"Q:\\no drive here\\")) << "an unanswerable drive has no room";
+    EXPECT_EQ(0u, probe.GetUsableFreeBytes(L"Q:\\no drive here\\"));
     SetFreeSpaceMargin(2, 1);
     EXPECT_EQ((usable > 1048576 ? usable - 1048576 : 0) / 1048576 / 64,
               GetUsableFreeMegabytes(L"C:\\") / 64);
