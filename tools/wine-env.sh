@@ -19,7 +19,9 @@ qc_wine_export() {
   # No Mono or Gecko installer dialogs; no crash dialog, so a crash fails the test.
   export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
   export TZ=${QC_TZ:-UTC}
-  export QC_LC_ALL=${QC_LC_ALL:-en_US.UTF-8}
+  # C.UTF-8 is always there: under a locale that is not installed Wine cannot name
+  # files in other scripts (a test could then neither make nor remove them).
+  export QC_LC_ALL=${QC_LC_ALL:-C.UTF-8}
   export QC_PLAYER_DIR=$run/player
 }
 
