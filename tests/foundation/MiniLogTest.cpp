@@ -60,26 +60,25 @@ TEST_F(MiniLogTest, AbandonedMutexStillLetsTheLineThroughAndIsReleasedAfterwards
     EXPECT_EQ(WAIT_OBJECT_0, wait) << "the writer released the mutex";
 }
 
-// A mark before the first stamp of the new log would show as a line without its stamp.
-TEST_F(MiniLogTest, TwoWritersAcrossARotationLoseAndInterleaveNothing) {
-    const std::string old(1048000, 'x');
+// Four threads write across a rotation in the middle of their lines; a
+// mark before the first stamp of the new log would show as a line without it.
+TEST_F(MiniLogTest, WritersAcrossARotationLoseAndInterleaveNothing) {
+    const std::string old(1048576 - 300000, 'x');
     ASSERT_TRUE(WriteBytes(log, old) && WriteBytes(bak, "an older backup"));
-    auto writer = [](const wchar_t* who) {
-        for (int i = 0; i < 3000; ++i) CMiniLog(-1).Write(L"%s line %d", who, i);
-    };
-    std::thread a(writer, L"A"), b(writer, L"B");
-    a.join(), b.join();
+    auto write = [](wchar_t who) { for (int i = 0; i < 2000; ++i) CMiniLog(-1).Write(L"%c line %d", who, i); };
+    std::thread writers[4] = {std::thread(write, L'A'), std::thread(write, L'B'), std::thread(write, L'C'), std::thread(write, L'D')};
+    for (std::thread& t : writers) t.join();
     std::string backup;
     ASSERT_TRUE(ReadBytes(bak, backup) && backup.compare(0, old.size(), old) == 0) << "the backup begins with the old log";
     EXPECT_LT(backup.size(), 1048576u + 100) << "rotated at the line that crossed the limit";
     // Each writer's lines in its own order, whole, none missing.
     const std::wstring text = Lines(bak, old.size() / 2) + Lines(log);
-    int next[2] = {0, 0};
+    int next[4] = {0, 0, 0, 0};
     for (size_t s = 0, e; (e = text.find(L"\r\n", s)) != std::wstring::npos; s = e + 2) {
-        const wchar_t who = text[s + 1];
-        ASSERT_EQ(L"@" + std::wstring(1, who) + L" line " + std::to_wstring(next[who == L'B']++), text.substr(s, e - s));
+        const int who = (text[s + 1] - L'A') & 3;
+        ASSERT_EQ(L"@" + std::wstring(1, static_cast<wchar_t>(L'A' + who)) + L" line " + std::to_wstring(next[who]++), text.substr(s, e - s));
     }
-    EXPECT_TRUE(next[0] == 3000 && next[1] == 3000) << next[0] << " " << next[1];
+    EXPECT_EQ(8000, next[0] + next[1] + next[2] + next[3]);
 }
 
 } // namespace

@@ -55,7 +55,6 @@ TEST_F(SysFileTest, ResultsAndLogLines) {
     closed.SetPath(closedPath.c_str()), open.SetPath(openPath.c_str()), gone.SetPath(absent.c_str());
     readOnly.SetPath(readOnlyPath.c_str());
     ASSERT_EQ(S_OK, open.Open(GENERIC_READ, OPEN_EXISTING));
-    BYTE data[4] = {1, 2, 3, 4};
     DWORD count = 0;
     ULONGLONG size = 0;
     const std::wstring sys = L"] E_ESYS_MEDIUMNOTREADY", badHandle = sys + Code(ERROR_INVALID_HANDLE) + closedPath;
@@ -80,7 +79,9 @@ TEST_F(SysFileTest, ResultsAndLogLines) {
          }, S_OK, L""},
         {"write without buffer", [&] { return closed.Write(4, nullptr, count); }, E_INVALIDARG, L"[Write] E_INVALIDARG " + closedPath},
         {"read without buffer", [&] { return closed.Read(4, count, nullptr); }, E_INVALIDARG, L"[Read] E_INVALIDARG " + closedPath},
-        {"closed Write", [&] { return closed.Write(4, data, count); }, E_FAIL, L"[Write" + badHandle},
+        {"closed Write", [&] { return closed.Write(4, "abcd", count); }, E_FAIL, L"[Write" + badHandle},
+        {"write to a file open for reading", [&] { return open.Write(4, "abcd", count); }, E_FAIL,
+         L"[Write" + sys + Code(ERROR_ACCESS_DENIED) + openPath},
         {"closed SetEnd", [&] { return closed.SetEnd(); }, E_FAIL, L"[SetEnd" + badHandle},
         {"open Delete", [&] { return open.Delete(); }, E_FAIL, L"[Delete] E_ESYS_ILLEGALSEQUENCE " + openPath},
         {"Delete makes a read-only file writable first", [&] { HRESULT hr = readOnly.Delete(); return hr | FileExists(readOnlyPath); }, S_OK, L""},
