@@ -1,9 +1,10 @@
 #pragma once
-// One small owner for every kernel, registry, find and GDI handle. A handle is
-// valid when it is neither null nor INVALID_HANDLE_VALUE; the owner closes it
-// exactly once and Detach() hands ownership on.
+// One small owner for every kernel, registry, find and GDI handle and C stream.
+// A handle is valid when it is neither null nor INVALID_HANDLE_VALUE; the owner
+// closes it exactly once and Detach() hands ownership on.
 
 #include <windows.h>
+#include <cstdio>
 
 
 template <typename T, typename Traits>
@@ -78,6 +79,12 @@ struct MemDcTraits {
     static void Close(HDC h) noexcept { ::DeleteDC(h); }
 };
 
+struct StreamTraits {
+    static FILE* Invalid() noexcept { return nullptr; }
+    static bool IsValid(FILE* f) noexcept { return f != nullptr; }
+    static void Close(FILE* f) noexcept { ::fclose(f); }
+};
+
 using CHandle = CUniqueHandle<HANDLE, KernelHandleTraits>;
 using CFindHandle = CUniqueHandle<HANDLE, FindHandleTraits>;
 using CRegKey = CUniqueHandle<HKEY, RegKeyTraits>;
@@ -85,6 +92,7 @@ using CMappedView = CUniqueHandle<void*, MappedViewTraits>;
 using CGdiObject = CUniqueHandle<HGDIOBJ, GdiObjectTraits>;
 using CMemDc = CUniqueHandle<HDC, MemDcTraits>;
 using CHook = CUniqueHandle<HHOOK, HookTraits>;
+using CStream = CUniqueHandle<FILE*, StreamTraits>;
 
 // A window's device context from GetDC, released to the same window.
 class CWindowDc {
@@ -118,4 +126,23 @@ public:
 private:
     HDC m_dc;
     HGDIOBJ m_old;
+};
+
+// A wait for a mutex, and its release at the end of the scope when, and only
+// when, the wait gave ownership (an abandoned mutex is owned too).
+class CMutexLock {
+public:
+    CMutexLock(HANDLE mutex, DWORD timeoutMs) noexcept
+        : m_mutex(mutex), m_wait(::WaitForSingleObject(mutex, timeoutMs)) {}
+    ~CMutexLock() {
+        if (IsOwned()) ::ReleaseMutex(m_mutex);
+    }
+    CMutexLock(const CMutexLock&) = delete;
+    CMutexLock& operator=(const CMutexLock&) = delete;
+    DWORD WaitResult() const noexcept { return m_wait; }
+    bool IsOwned() const noexcept { return m_wait == WAIT_OBJECT_0 || m_wait == WAIT_ABANDONED; }
+
+private:
+    HANDLE m_mutex;
+    DWORD m_wait;
 };

@@ -17,12 +17,18 @@ void Diag(const wchar_t* text) { ::OutputDebugStringW(text); }
 FILE* OpenStream(const wchar_t* path, const wchar_t* mode) { return ::_wfopen(path, mode); }
 
 long long ProbeSize(const wchar_t* path) {
-    FILE* f = OpenStream(path, L"ab+");
+    CStream f(OpenStream(path, L"ab+"));
     if (!f) return 0;
     long long size = 0;
-    if (::_fseeki64(f, 0, SEEK_END) == 0) size = ::_ftelli64(f);
-    ::fclose(f);
+    if (::_fseeki64(f.Get(), 0, SEEK_END) == 0) size = ::_ftelli64(f.Get());
     return size < 0 ? 0 : size;
+}
+
+// The backup: the log path with its extension replaced by ".bak".
+void MakeBackupPath(const wchar_t* logPath, wchar_t (&out)[MAX_PATH + 1]) {
+    ::lstrcpynW(out, logPath, MAX_PATH + 1);
+    ::PathRemoveExtensionW(out);
+    ::PathAddExtensionW(out, L".bak");
 }
 
 } // namespace
@@ -42,12 +48,6 @@ void CMiniLog::WriteHeader(FILE* stream) {
                         m_time.wDay, m_time.wHour, m_time.wMinute, m_time.wSecond,
                         m_time.wMilliseconds);
     ::fwrite(stamp, sizeof(wchar_t), static_cast<size_t>(n), stream);
-}
-
-void CMiniLog::MakeBackupPath(const wchar_t* logPath, wchar_t (&out)[MAX_PATH + 1]) {
-    ::lstrcpynW(out, logPath, MAX_PATH + 1);
-    ::PathRemoveExtensionW(out);
-    ::PathAddExtensionW(out, L".bak");
 }
 
 void CMiniLog::Write(const wchar_t* format, ...) {
@@ -75,48 +75,42 @@ void CMiniLog::Write(const wchar_t* format, ...) {
         Diag(L"[CMiniLog::Write] create mutex failed.\n");
         return;
     }
-    DWORD wait = ::WaitForSingleObject(mutex.Get(), 60000);
-    if (wait == WAIT_ABANDONED) {
+    CMutexLock lock(mutex.Get(), 60000);
+    if (lock.WaitResult() == WAIT_ABANDONED) {
         Diag(L"[CMiniLog::Write] wait for single object returned by WAIT_ABANDONED. continue...\n");
-    } else if (wait != WAIT_OBJECT_0) {
+    } else if (!lock.IsOwned()) {
         Diag(L"[CMiniLog::Write] wait for single object failed.\n");
         return;
     }
-    // From here the mutex is owned: every return releases it once.
-    struct Release {
-        HANDLE h;
-        ~Release() { ::ReleaseMutex(h); }
-    } release{mutex.Get()};
 
     long long size = ProbeSize(g_logPath);
-    FILE* stream = OpenStream(g_logPath, L"ab");
+    CStream stream(OpenStream(g_logPath, L"ab"));
     if (!stream) {
         Diag(L"[CMiniLog::Write] log file open failed.\n");
         return;
     }
     if (size > kRotateAbove) {
-        ::fclose(stream);
+        stream.Reset();
         wchar_t backup[MAX_PATH + 1];
         MakeBackupPath(g_logPath, backup);
         ::DeleteFileW(backup);
         ::MoveFileW(g_logPath, backup);
-        stream = OpenStream(g_logPath, L"ab");
+        stream.Reset(OpenStream(g_logPath, L"ab"));
         if (!stream) {
             Diag(L"[CMiniLog::Write] log file open failed.\n");
             return;
         }
     }
 
-    WriteHeader(stream);
+    WriteHeader(stream.Get());
     wchar_t message[1026];
     va_list args;
     va_start(args, format);
     int n = ::wvsprintfW(message, format, args);
     va_end(args);
-    if (n > 0) ::fwrite(message, sizeof(wchar_t), static_cast<size_t>(n), stream);
+    if (n > 0) ::fwrite(message, sizeof(wchar_t), static_cast<size_t>(n), stream.Get());
     static const wchar_t kCrLf[] = L"\r\n";
-    ::fwrite(kCrLf, sizeof(wchar_t), 2, stream);
-    ::fclose(stream);
+    ::fwrite(kCrLf, sizeof(wchar_t), 2, stream.Get());
 }
 
 bool MakeLogPath(const wchar_t* modulePath, const wchar_t* tempFolder, wchar_t (&out)[MAX_PATH + 1]) {

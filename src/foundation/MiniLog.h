@@ -20,9 +20,6 @@ public:
 
     void Write(const wchar_t* format, ...);
 
-    // Backup name: the log path with its extension replaced by ".bak".
-    static void MakeBackupPath(const wchar_t* logPath, wchar_t (&out)[MAX_PATH + 1]);
-
 protected:
     virtual void WriteHeader(FILE* stream);
 

@@ -27,21 +27,22 @@ bool GetHistoryFilePath(std::wstring& path);
 bool GetDeviceIniPath(int selector, std::wstring& path);
 
 // Creates or reads the identity and makes sure the per-computer folder exists.
-// firstContact becomes 1 when that folder had to be created. False (after its
-// message box) means the start-up must end.
+// firstContact becomes 1 when that folder had to be created. False means the
+// start-up must end; a message box has said why, except for a new identity
+// without an application-data folder.
 bool InitDeviceIdentity(int& firstContact);
 // 1 when the player's settings file was created with its defaults; 0 when it
 // existed, was restored from this computer's copy, or nothing could be done.
 int InitDeviceSettings();
 
-// The same operations for a given player root (with its backslash) and
-// application-data folder (null when the shell could not name it).
 extern const wchar_t kProductFolder[];      // "Quavercart"
 extern const wchar_t kDeviceIdName[];       // "device.id"
 extern const wchar_t kDeviceIniName[];      // "Quavercart.ini"
 extern const wchar_t kSettingsIniName[];    // "Settings.ini"
 extern const wchar_t kHistoryFileName[];    // "TransferredFiles.dat"
 
+// The same operations for a given player root (with its backslash) and
+// application-data folder (null when the shell could not name it).
 std::wstring DeviceIdPathAt(const wchar_t* root);
 std::wstring DeviceIniPathAt(const wchar_t* root);
 bool ReadDeviceIdAt(const wchar_t* root, std::wstring& identity);

@@ -37,7 +37,7 @@ public:
     // defaults above and empty lists.
     void LoadFolderSettings();
     void LoadExtensionSettings();
-    // The results are for tests; the dialog closes either way.
+    // True when every write succeeded; the dialog closes either way.
     bool SaveFolderSettings() const;
     bool SaveExtensionSettings() const;
 

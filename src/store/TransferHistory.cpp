@@ -159,15 +159,3 @@ bool AppendHistoryAt(const wchar_t* path, const CTransferFile& record) {
 }
 
 bool AppendHistory(const CTransferFile& record) { return AppendHistoryAt(HistoryPath().c_str(), record); }
-
-bool ClearHistoryFileAt(const wchar_t* path) {
-    CSysFile file;
-    file.SetPath(path);
-    if (FAILED(file.Open(GENERIC_WRITE, CREATE_ALWAYS))) return false;
-    DWORD written = 0;
-    if (file.Write(sizeof kByteOrderMark, kByteOrderMark, written) != S_OK || written != 2) return false;
-    file.Close();
-    return true;
-}
-
-bool ClearHistoryFile() { return ClearHistoryFileAt(HistoryPath().c_str()); }

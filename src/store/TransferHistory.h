@@ -26,7 +26,7 @@ public:
     // Reads the history of the running player into memory, creating a
     // missing file. False when the file cannot be made, opened or read, does
     // not begin with FF FE, or holds a malformed line; entries before that
-    // line stay loaded. A blank line ends the load successfully.
+    // line stay loaded. Blank lines are skipped.
     bool LoadHistoryFile();
     bool LoadHistoryFileAt(const wchar_t* path);
 
@@ -47,10 +47,6 @@ bool CreateHistoryFileAt(const wchar_t* path);
 // close, so a crash loses at most that line. Creates a missing file.
 bool AppendHistory(const CTransferFile& record);
 bool AppendHistoryAt(const wchar_t* path, const CTransferFile& record);
-
-// Empties the history to FF FE alone (creating it when missing).
-bool ClearHistoryFile();
-bool ClearHistoryFileAt(const wchar_t* path);
 
 // The line of a record without its CR LF.
 std::wstring FormatHistoryLine(const CTransferFile& record);

@@ -1,3 +1,7 @@
+// The system queries and the profile file: the rule tables row by row, and
+// the answers of the real system where the program acts on them.
+
+#include "foundation/Profile.h"
 #include "foundation/SysQuery.h"
 #include "support/Computer.h"
 
@@ -6,171 +10,58 @@
 
 using namespace qctest;
 
-TEST(OsVersionCode, EveryRowOfTheTable) {
-    struct Case {
-        const char* release;
-        DWORD platform, major, minor;
-        int code;
-    } cases[] = {
-        {"unknown platform", 3, 10, 0, 0},
-        {"Win32s", 0, 3, 10, 1},
-        {"Windows 95", 1, 4, 0, 2},
-        {"9x with minor 0 before major", 1, 5, 0, 2},
-        {"Windows 98", 1, 4, 10, 3},
-        {"Windows 98 SE", 1, 4, 10, 3},
-        {"9x major below 4", 1, 3, 95, 3},
-        {"9x 4.89", 1, 4, 89, 3},
-        {"Windows Me", 1, 4, 90, 4},
-        {"9x major above 4", 1, 5, 1, 4},
-        {"NT 4.0", 2, 4, 0, 5},
-        {"NT 3.51", 2, 3, 51, 5},
-        {"Windows 2000", 2, 5, 0, 6},
-        {"Windows XP", 2, 5, 1, 7},
-        {"Windows Server 2003", 2, 5, 2, 7},
-        {"Windows Vista", 2, 6, 0, 8},
-        {"Windows 7", 2, 6, 1, 8},
-        {"Windows 10", 2, 10, 0, 8},
-    };
-    for (const Case& c : cases) EXPECT_EQ(c.code, OsVersionCodeFrom(c.platform, c.major, c.minor)) << c.release;
-}
-
-TEST(ServicePackCode, ExactTextsIgnoringAsciiCase) {
-    struct Case {
-        const wchar_t* text;
-        int code;
-    } cases[] = {
-        {L"", 0},
-        {L"Service Pack 1", 1},
-        {L"Service Pack 2", 2},
-        {L"service pack 2", 2},
-        {L"SERVICE PACK 3", 3},
-        {L"Service Pack 4", 4},
-        {L"Service Pack 5", 6},
-        {L"Service Pack 2a", 6},
-        {L"Service Pack", 6},
-        {L" Service Pack 1", 6},
-        {L"Beta", 6},
-    };
-    for (const Case& c : cases) EXPECT_EQ(c.code, ServicePackCodeFrom(c.text)) << Narrow(c.text);
-    EXPECT_EQ(0, ServicePackCodeFrom(nullptr));
-}
-
-TEST(ServicePackCode, TheRunningSystemGivesACodeOfTheTable) {
-    int code = GetServicePackCode();
-    EXPECT_TRUE(code >= 0 && code <= 6 && code != 5) << code;
-    EXPECT_NE(0, GetOSVersionCode());
-}
-
-TEST(FreeSpaceMargin, UnitFactorsAndTheReserveBoundary) {
-    EXPECT_EQ(7u, MarginFromUnit(0, 7));
-    EXPECT_EQ(7u * 1024, MarginFromUnit(1, 7));
-    EXPECT_EQ(20971520u, MarginFromUnit(2, 20));
-    EXPECT_EQ(3ull * 1073741824, MarginFromUnit(3, 3));
-    EXPECT_EQ(1073741824ull, MarginFromUnit(0xFFFFFFFF, 1));
+// The program under other Windows releases is the entry tests'; here the rows
+// they cannot reach.
+TEST(SysQuery, OsVersionServicePackAndReserveTables) {
+    EXPECT_EQ(2, OsVersionCodeFrom(VER_PLATFORM_WIN32_WINDOWS, 5, 0)) << "the 9x family tests minor 0 first";
+    EXPECT_EQ(4, OsVersionCodeFrom(VER_PLATFORM_WIN32_WINDOWS, 4, 90));
+    const std::pair<const wchar_t*, int> sp[] = {{L"service pack 2", 2}, {L"Service Pack 5", 6}, {L"Service Pack 2a", 6}, {nullptr, 0}};
+    for (const auto& c : sp) EXPECT_EQ(c.second, ServicePackCodeFrom(c.first)) << Narrow(c.first ? c.first : L"null");
+    // The reserve's units are the search tests' (the capacity keys).
+    const ULONGLONG mb20 = 20971520;
     EXPECT_EQ(0xFFFFFFFFull * 1073741824ull, MarginFromUnit(9, 0xFFFFFFFF)) << "computed in 64 bits";
-
-    const ULONGLONG reserve = MarginFromUnit(2, 20);
-    EXPECT_EQ(0u, UsableAfterMargin(15 * 1048576ull, reserve));
-    EXPECT_EQ(0u, UsableAfterMargin(20971520ull, reserve));
-    EXPECT_EQ(1u, UsableAfterMargin(20971521ull, reserve));
-    EXPECT_EQ(5 * 1048576ull, UsableAfterMargin(25 * 1048576ull, reserve));
+    EXPECT_EQ(0u, UsableAfterMargin(15 * 1048576ull, mb20) + UsableAfterMargin(mb20, mb20));
+    EXPECT_EQ(1u, UsableAfterMargin(mb20 + 1, mb20));
+    // The free space itself is the capacity tests' (a small real player).
+    EXPECT_EQ(0u, GetUsableFreeBytes(L"Q:\\") + CFreeSpaceProbe().GetUsableFreeBytes(L"Q:\\")) << "an unanswerable drive has no room";
 }
 
-TEST(FreeSpaceMargin, UsableBytesOfARealDriveAndOfAMissingOne) {
-    SetFreeSpaceMargin(0, 0);
-    ULARGE_INTEGER avail, total, free;
-    ASSERT_TRUE(::GetDiskFreeSpaceExW(L"C:\\", &avail, &total, &free));
-    ULONGLONG usable = GetUsableFreeBytes(L"C:\\");
-    CFreeSpaceProbe probe;
-    // The free space may move a little between the questions.
-    EXPECT_NEAR(static_cast<double>(free.QuadPart), static_cast<double>(usable), 64.0 * 1048576);
-    EXPECT_NEAR(static_cast<double>(usable), static_cast<double>(probe.GetUsableFreeBytes(L"C:\\")), 64.0 * 1048576)
-        << "the open root answers as the path does";
-    SetFreeSpaceMargin(3, 1000000);
-    EXPECT_EQ(0u, GetUsableFreeBytes(L"C:\\")) << "a reserve larger than the drive";
-    EXPECT_EQ(0u, probe.GetUsableFreeBytes(L"C:\\"));
-    EXPECT_EQ(1000000ull * 1073741824ull, GetFreeSpaceMargin());
-    SetFreeSpaceMargin(0, 0);
-    EXPECT_EQ(0u, GetUsableFreeBytes(L"Q:\\no drive here\\")) << "an unanswerable drive has no room";
-    EXPECT_EQ(0u, probe.GetUsableFreeBytes(L"Q:\\no drive here\\"));
-    SetFreeSpaceMargin(2, 1);
-    EXPECT_EQ((usable > 1048576 ? usable - 1048576 : 0) / 1048576 / 64,
-              GetUsableFreeMegabytes(L"C:\\") / 64);
-    SetFreeSpaceMargin(0, 0);
-}
-
-TEST(CreateFolder, EmptyExistingNestedAndBlocked) {
+// Making folders is the transfer's; here the failures, which come back from
+// the shell now and then without a last error.
+TEST(SysQuery, CreateFolderNeverReportsAFailureAsZero) {
     wchar_t temp[MAX_PATH + 1];
     ::GetTempPathW(MAX_PATH + 1, temp);
-    std::wstring base = Join(temp, L"qc-createfolder");
-    DeleteTree(base);
-
-    EXPECT_EQ(E_FAIL, CreateFolder(L""));
-    EXPECT_EQ(0, CreateFolder(temp)) << "an existing folder";
-    std::wstring nested = Join(base, L"a\\b\\c");
-    EXPECT_EQ(0, CreateFolder(nested.c_str()));
-    EXPECT_TRUE(::PathIsDirectoryW(nested.c_str()));
-    EXPECT_EQ(0, CreateFolder(nested.c_str())) << "again";
-
-    std::wstring file = Join(base, L"file");
+    const std::wstring file = Join(temp, L"qc-createfolder");
     ASSERT_TRUE(WriteBytes(file, "x"));
-    // A failure is never 0, whatever the last error was before the call.
-    const std::wstring failing[] = {Join(file, L"sub"), file, L"relative\\folder", L"C:\\" + std::wstring(257, L'x'),
-                                    L"Q:\\no\\such\\drive"};
-    for (const std::wstring& path : failing) {
+    for (const std::wstring& path : {Join(file, L"sub"), file, std::wstring(L"relative"), L"C:\\" + std::wstring(257, L'x'), std::wstring()}) {
         ::SetLastError(0);
         EXPECT_NE(0, CreateFolder(path.c_str())) << Narrow(path);
     }
-    DeleteTree(base);
+    ::DeleteFileW(file.c_str());
 }
 
-TEST(Uuid, TextOfKnownBytesAndRoundTripOfANewOne) {
-    const BYTE bytes[16] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77,
-                            0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF};
-    wchar_t text[37];
-    ASSERT_TRUE(UuidToText(bytes, text));
-    EXPECT_STREQ(L"00112233-4455-6677-8899-aabbccddeeff", text);
+// Quotes and text outside the ANSI code page are the settings tests'.
+TEST(Profile, UnicodeFileLongValuesAndAnEmptyPathThatTouchesNothing) {
+    wchar_t temp[MAX_PATH + 1];
+    ::GetTempPathW(MAX_PATH + 1, temp);
+    const std::wstring folder = Join(temp, L"qc-profile-test"), fits(519, L'v'), cut(520, L'w');
+    DeleteTree(folder);
+    CProfile profile, none;
+    std::string bytes;
+    std::wstring got;
+    ASSERT_EQ(S_OK, profile.SetProfilePath(Join(folder, L"sub\\u.ini").c_str()));
+    ASSERT_TRUE(profile.CreateUnicodeFile() == 1 && ReadBytes(profile.GetProfilePath(), bytes) && bytes == "\xFF\xFE");
+    // A value that overflows the first buffer of 520 characters is read again whole.
+    EXPECT_TRUE(profile.WriteString(L"S", L"Fits", fits.c_str()) == S_OK && profile.WriteString(L"S", L"Cut", cut.c_str()) == S_OK);
+    EXPECT_TRUE(profile.GetString(L"s", L"FITS", L"-", got) == S_OK && got == fits);
+    EXPECT_TRUE(profile.GetString(L"s", L"CUT", L"-", got) == S_OK && got == cut) << got.size();
+    EXPECT_TRUE(ReadBytes(profile.GetProfilePath(), bytes) && Utf16LeToWide(bytes).find(L"\xFEFF[S]\r\nFits=v") == 0);
+    DeleteTree(folder);
 
-    UUID uuid;
-    RfcBytesToUuid(bytes, uuid);
-    EXPECT_EQ(0x00112233ul, uuid.Data1);
-    EXPECT_EQ(0x4455, uuid.Data2);
-    EXPECT_EQ(0x6677, uuid.Data3);
-    BYTE back[16];
-    UuidToRfcBytes(uuid, back);
-    EXPECT_EQ(0, memcmp(bytes, back, 16));
-
-    BYTE fresh[16] = {};
-    BYTE other[16] = {};
-    ASSERT_TRUE(CreateUuid(fresh));
-    ASSERT_TRUE(CreateUuid(other));
-    EXPECT_NE(0, memcmp(fresh, other, 16));
-    EXPECT_EQ(0x40, fresh[6] & 0xF0) << "version 4 sits in the high nibble of byte 6 in RFC order";
-}
-
-TEST(DeviceRoot, IsTheRootOfTheProgramsOwnDrive) {
-    wchar_t module[MAX_PATH + 1];
-    ::GetModuleFileNameW(nullptr, module, MAX_PATH + 1);
-    wchar_t root[MAX_PATH + 1] = L"untouched";
-    ASSERT_TRUE(GetDeviceRoot(root));
-    EXPECT_EQ(3u, wcslen(root)) << Narrow(root);
-    EXPECT_EQ(module[0], root[0]);
-    EXPECT_STREQ(L":\\", root + 1);
-    EXPECT_EQ(static_cast<UINT>(DRIVE_FIXED), GetDriveKind(L"C:\\"));
-    EXPECT_EQ(static_cast<UINT>(DRIVE_REMOVABLE), GetDriveKind(L"E:\\")) << "the test prefix's player drive";
-}
-
-TEST(DriveStrings, ListsTheRootsEndedByAnExtraZero) {
-    wchar_t buffer[255];
-    UINT n = GetDriveStrings(buffer);
-    ASSERT_GT(n, 0u);
-    ASSERT_LT(n, 255u);
-    EXPECT_EQ(L'\0', buffer[n]);
-    bool sawC = false, sawE = false;
-    for (const wchar_t* p = buffer; *p; p += wcslen(p) + 1) {
-        sawC = sawC || _wcsicmp(p, L"C:\\") == 0;
-        sawE = sawE || _wcsicmp(p, L"E:\\") == 0;
-    }
-    EXPECT_TRUE(sawC);
-    EXPECT_TRUE(sawE);
+    std::wstring out = L"as initialised";
+    EXPECT_TRUE(none.GetInt(L"S", L"Count", 12) == 12 && none.GetString(L"S", L"Key", L"-", out) == E_FAIL && out == L"as initialised");
+    EXPECT_TRUE(none.WriteString(L"QcProfileTest", L"Key", L"1") == E_FAIL && none.CreateUnicodeFile() == 0);
+    wchar_t check[16] = L"";
+    ::GetProfileStringW(L"QcProfileTest", L"Key", L"none", check, 16);
+    EXPECT_STREQ(L"none", check) << "the platform would have written to a file of the system folder";
 }

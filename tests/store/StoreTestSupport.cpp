@@ -10,7 +10,7 @@ namespace storetest {
 std::wstring FreshFolder(const wchar_t* name) {
     wchar_t temp[MAX_PATH + 1];
     ::GetTempPathW(MAX_PATH + 1, temp);
-    std::wstring folder = qctest::Join(temp, name);
+    const std::wstring folder = qctest::Join(temp, name);
     qctest::DeleteTree(folder);
     qctest::MakeDirs(folder);
     return folder;
@@ -24,19 +24,14 @@ std::string WithMark(const std::wstring& text) {
 BoxSeen RunAnsweringMessageBox(const std::function<void()>& call, unsigned waitMs) {
     BoxSeen seen;
     std::atomic<bool> done(false);
-    std::thread worker([&] {
-        call();
-        done = true;
-    });
+    std::thread worker([&] { call(), done = true; });
     HWND box = nullptr;
     for (DWORD start = ::GetTickCount(); !box && !done && ::GetTickCount() - start < waitMs;) {
         box = uidrv::WaitForMessageBox(::GetCurrentProcessId(), 50);
     }
     if (box) {
         uidrv::MessageBoxInfo info = uidrv::ReadMessageBox(box);
-        seen.shown = true;
-        seen.caption = info.caption;
-        seen.text = info.text;
+        seen = {info.caption, info.text};
         uidrv::ClickButton(box, IDOK);
     }
     worker.join();

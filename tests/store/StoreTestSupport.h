@@ -1,5 +1,5 @@
 #pragma once
-// A fresh folder per test, byte helpers for UTF-16LE files, and a way to
+// A fresh folder per test, UTF-16LE files with their mark, and a way to
 // answer the message box that a call raises on a thread of its own.
 
 #include "support/Computer.h"
@@ -9,12 +9,10 @@
 
 namespace storetest {
 
-// %TEMP%\name, emptied.
-std::wstring FreshFolder(const wchar_t* name);
+std::wstring FreshFolder(const wchar_t* name);    // %TEMP%\name, emptied
 std::string WithMark(const std::wstring& text);  // FF FE + UTF-16LE
 
 struct BoxSeen {
-    bool shown = false;
     std::wstring caption;
     std::wstring text;
 };
