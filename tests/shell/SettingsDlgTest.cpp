@@ -1,13 +1,13 @@
 // The settings dialogs on the running program: what a person does in them and
 // what reaches the files.
 
-#include "support/Computer.h"
 #include "support/Program.h"
 #include "resource.h"
 #include "uidriver/UiDriver.h"
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
+#include <algorithm>
 
 using namespace qctest;
 
@@ -18,40 +18,26 @@ const wchar_t kAdvanced[] = L"Advanced Settings";
 const wchar_t kExtension[] = L"Files/Destination for Transfer";
 const wchar_t kNoFolders[] = L"You have not selected any folders to be searched.";
 
-class SettingsDlgTest : public ::testing::Test {
+class SettingsDlgTest : public ProgramTest {
 protected:
-    void SetUp() override {
-        pc = ResetComputer();
-        computer = PrepareKnownPlayer(pc, L"MyMusic=1\r\nDeskTop=0\r\n");
-    }
-    uidrv::WindowQuery Dialog(const wchar_t* caption) { return {L"#32770", caption, p.Process().Id(), true}; }
-    HWND Wait(const wchar_t* caption) { return uidrv::WaitForWindow(Dialog(caption), kUiTimeout); }
-    bool Gone(const wchar_t* caption) { return uidrv::WaitForNoWindow(Dialog(caption), kUiTimeout); }
+    void SetUp() override { Reset(L"MyMusic=1\r\nDeskTop=0\r\n"); }
+    HWND Wait(const wchar_t* caption) { return uidrv::WaitForWindow({L"#32770", caption, p.Process().Id(), true}, kUiTimeout); }
+    bool Gone(const wchar_t* caption) { return uidrv::WaitForNoWindow({L"#32770", caption, p.Process().Id(), true}, kUiTimeout); }
     // Commands that open no loop of their own are done when this returns.
     void Send(HWND dialog, int id, WORD notification = BN_CLICKED) {
         DWORD_PTR unused;
-        LPARAM control = reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id));
-        ::SendMessageTimeoutW(dialog, WM_COMMAND, MAKEWPARAM(id, notification), control, 0, kUiTimeout, &unused);
+        ::SendMessageTimeoutW(dialog, WM_COMMAND, MAKEWPARAM(id, notification), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)),
+                              0, kUiTimeout, &unused);
     }
     void Tick(HWND dialog, int id, bool on) {
-        ::SendMessageW(::GetDlgItem(dialog, id), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+        ::SendDlgItemMessageW(dialog, id, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
         Send(dialog, id);
     }
     bool Ticked(HWND dialog, int id) { return ::SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
     bool Enabled(HWND dialog, std::vector<int> ids) {
-        bool all = true;
-        for (int id : ids) all = uidrv::IsControlEnabled(dialog, id) && all;
-        return all;
+        return std::all_of(ids.begin(), ids.end(), [&](int id) { return uidrv::IsControlEnabled(dialog, id); });
     }
-    // The text of the next box; `button` answers it.
-    std::wstring Answer(const wchar_t* caption, int button = IDOK) {
-        HWND box = uidrv::WaitForMessageBox(p.Process().Id(), kUiTimeout, caption);
-        if (!box) return L"<no box>";
-        std::wstring text = uidrv::ReadMessageBox(box).text;
-        uidrv::ClickButton(box, button);
-        for (DWORD start = ::GetTickCount(); ::IsWindow(box) && ::GetTickCount() - start < kUiTimeout;) ::Sleep(20);
-        return text;
-    }
+    std::wstring Answer(const wchar_t* caption, int button = IDOK) { return AnswerBox(p.Process().Id(), caption, button); }
     // Selects `path` in the browser that `button` opens (in the player's browser:
     // the folder reached by `names` below its root) and presses OK if the
     // browser allows it, else Cancel.
@@ -107,13 +93,9 @@ protected:
     }
     void ExpectLines(const std::wstring& path, std::vector<std::wstring> lines) {
         std::wstring text = FileText(path);
-        for (const std::wstring& line : lines) {
-            EXPECT_NE(std::wstring::npos, text.find(line + L"\r\n")) << Narrow(line) << " in " << Narrow(text);
-        }
+        for (const std::wstring& line : lines) EXPECT_NE(std::wstring::npos, text.find(line + L"\r\n")) << Narrow(line) << " in " << Narrow(text);
     }
 
-    Computer pc;
-    std::wstring computer;
     RunningProgram p;
 };
 
