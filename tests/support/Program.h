@@ -6,6 +6,7 @@
 #include "uidriver/UiDriver.h"
 
 #include <gtest/gtest.h>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,8 @@ private:
 // asked, its owner.
 std::wstring AnswerBox(DWORD processId, const std::wstring& caption, int button, HWND* owner = nullptr);
 
+// Polls `done` until it holds or the time is up; returns its last answer.
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = kUiTimeout);
 size_t CountOf(const std::wstring& text, const std::wstring& piece);
 // Both files exist with the same bytes.
 bool SameFile(const std::wstring& a, const std::wstring& b);
