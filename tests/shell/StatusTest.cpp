@@ -148,7 +148,9 @@ TEST_F(StatusTest, TheSearchShowsItsAnimationAndAStopInItOrInACopyCancelsWithNot
     EXPECT_GE(std::count(seen.begin(), seen.end(), true), 6) << "frames shown whole, one after the other";
     ASSERT_TRUE(Shown(status, IDC_SEARCHING)) << "the search must still run: make it slower";
     ASSERT_TRUE(uidrv::ClickButton(status, IDC_TRANSFER));
+    DWORD stopped = ::GetTickCount();
     ASSERT_TRUE(p.WaitForIdle()) << Narrow(p.LogText());
+    stopped = ::GetTickCount() - stopped;
     EXPECT_EQ(L"Transfer canceled by user.\r\n", p.LogText());
     EXPECT_FALSE(Shown(status, IDC_SEARCHING));
     EXPECT_TRUE(WaitUntil([&] { return TilePixels(ShownFrame(status)) == 0; })) << "the last frame is gone";
@@ -156,8 +158,11 @@ TEST_F(StatusTest, TheSearchShowsItsAnimationAndAStopInItOrInACopyCancelsWithNot
 
     // Stopped in a copy: nothing happens until the box is answered, and nothing after it is copied.
     ASSERT_TRUE(uidrv::ClickButton(status, IDC_TRANSFER));
+    DWORD searched = ::GetTickCount();
     HWND box = uidrv::WaitForMessageBox(p.Process().Id(), 3 * kUiTimeout, L"Error");
     ASSERT_NE(nullptr, box) << Narrow(p.LogText());
+    searched = ::GetTickCount() - searched;
+    EXPECT_LT(2 * stopped, searched) << "the stop ended the search early: " << stopped << " ms, a whole search " << searched << " ms";
     EXPECT_FALSE(uidrv::IsControlEnabled(status, IDC_SETTINGS));
     ASSERT_TRUE(uidrv::ClickButton(status, IDC_TRANSFER));
     ::Sleep(300);
