@@ -183,7 +183,7 @@ TEST_F(StatusTest, TheWindowHidesOnlyWhenIdleComesBackAndEndsWithThePlayer) {
     HWND status = p.Status();
     HWND box = uidrv::WaitForMessageBox(p.Process().Id(), kUiTimeout, L"Error");
     ASSERT_NE(nullptr, box) << Narrow(p.LogText());
-    uidrv::Post(status, WM_SYSCOMMAND, SC_CLOSE, 0);
+    uidrv::Post(status, WM_CLOSE, 0, 0);
     EXPECT_TRUE(uidrv::ChooseTrayMenuItem(status, WM_TRAYNOTIFY, -1, kUiTimeout)) << "the menu opens during a transfer";
     EXPECT_FALSE(p.Process().WaitExit(500)) << "Exit is greyed during a transfer";
     EXPECT_TRUE(::IsWindowVisible(status)) << "closing does nothing during a transfer";
