@@ -5,7 +5,6 @@
 // the locale, so the fit and the program's own choice of language are checked
 // once per language under that language's locale (QC_LANG names it).
 
-#include "support/Computer.h"
 #include "support/Program.h"
 #include "foundation/Handle.h"
 #include "resource.h"
@@ -34,16 +33,17 @@ const Language kLanguages[] = {
 const WORD kEnglish = 0x0400;
 
 HMODULE Program() {
-    static HMODULE module = ::LoadLibraryExW(BuiltProgramPath().c_str(), nullptr,
-                                             LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    static HMODULE module = [] {
+        INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
+        ::InitCommonControlsEx(&controls);  // for the dialogs made from the program's templates
+        return ::LoadLibraryExW(BuiltProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    }();
     return module;
 }
 
-const void* Resource(LPCWSTR type, LPCWSTR name, WORD lang, DWORD* size = nullptr) {
+const void* Resource(LPCWSTR type, LPCWSTR name, WORD lang) {
     HRSRC res = ::FindResourceExW(Program(), type, name, lang);
-    if (!res) return nullptr;
-    if (size) *size = ::SizeofResource(Program(), res);
-    return ::LockResource(::LoadResource(Program(), res));
+    return res ? ::LockResource(::LoadResource(Program(), res)) : nullptr;
 }
 
 // The string of one language's own table (no fallback), or nothing.
@@ -51,119 +51,66 @@ bool TableString(UINT id, WORD lang, std::wstring& text) {
     const WORD* p = static_cast<const WORD*>(Resource(RT_STRING, MAKEINTRESOURCEW(id / 16 + 1), lang));
     if (!p) return false;
     for (UINT i = 0; i < id % 16; ++i) p += 1 + *p;
-    if (*p == 0) return false;
     text.assign(reinterpret_cast<const wchar_t*>(p + 1), *p);
-    return true;
-}
-
-std::vector<UINT> EnglishStringIds() {
-    std::vector<UINT> ids;
-    for (UINT block = 1; block <= 4096; ++block) {
-        if (!Resource(RT_STRING, MAKEINTRESOURCEW(block), kEnglish)) continue;
-        std::wstring text;
-        for (UINT id = (block - 1) * 16; id < block * 16; ++id) {
-            if (TableString(id, kEnglish, text)) ids.push_back(id);
-        }
-    }
-    return ids;
+    return *p != 0;
 }
 
 // The printf conversions of a text in order: "%s %d" gives "sd".
 std::string Conversions(const std::wstring& text) {
     std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != L'%') continue;
-        size_t j = i + 1;
-        while (j < text.size() && wcschr(L"-+ #0123456789.lhI", text[j])) ++j;
-        if (j < text.size()) out += static_cast<char>(text[j]);
-        i = j;
+    for (size_t i = text.find(L'%'); i != std::wstring::npos && i + 1 < text.size(); i = text.find(L'%', i + 1)) {
+        i = text.find_first_not_of(L"-+ #0123456789.lhI", i + 1);
+        if (i != std::wstring::npos) out += static_cast<char>(text[i]);
     }
     return out;
 }
 
 // The access key of a text, upper-cased, or 0.
 wchar_t AccessKey(const std::wstring& text) {
-    for (size_t i = 0; i + 1 < text.size(); ++i) {
-        if (text[i] != L'&') continue;
-        if (text[i + 1] == L'&') {
-            ++i;
-            continue;
-        }
-        return static_cast<wchar_t>(reinterpret_cast<ULONG_PTR>(::CharUpperW(
-            reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(text[i + 1])))));
+    for (size_t i = text.find(L'&'); i != std::wstring::npos && i + 1 < text.size(); i = text.find(L'&', i + 2)) {
+        wchar_t key[2] = {text[i + 1], 0};
+        if (key[0] != L'&') return ::CharUpperW(key), key[0];
     }
     return 0;
 }
 
-struct Control {
-    DWORD id;
-    std::wstring text;
+INT_PTR CALLBACK QuietDialog(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+// A dialog of one language made hidden from its own template; its controls
+// as id and text.
+struct Dialog {
+    Dialog(const std::wstring& name, WORD lang) {
+        auto* resource = static_cast<const DLGTEMPLATE*>(Resource(RT_DIALOG, name.c_str(), lang));
+        window = resource ? ::CreateDialogIndirectParamW(::GetModuleHandleW(nullptr), resource, nullptr, QuietDialog, 0) : nullptr;
+        for (HWND child = ::GetWindow(window, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+            controls.push_back({child, ::GetDlgCtrlID(child), uidrv::GetText(child)});
+        }
+    }
+    ~Dialog() { ::DestroyWindow(window); }
+    HWND window;
+    struct Control {
+        HWND window;
+        int id;
+        std::wstring text;
+    };
+    std::vector<Control> controls;
 };
 
-// The controls of an extended dialog template, as windres writes DIALOGEX.
-std::vector<Control> DialogControls(const void* resource, std::wstring* caption = nullptr) {
-    std::vector<Control> controls;
-    auto p = static_cast<const BYTE*>(resource);
-    auto word = [&p] {
-        WORD w = *reinterpret_cast<const WORD*>(p);
-        p += 2;
-        return w;
-    };
-    auto text = [&]() {
-        std::wstring s;
-        if (*reinterpret_cast<const WORD*>(p) == 0xFFFF) {
-            p += 4;
-            return s;
-        }
-        while (WORD w = word()) s += static_cast<wchar_t>(w);
-        return s;
-    };
-    auto align = [&p] { p += (4 - reinterpret_cast<ULONG_PTR>(p) % 4) % 4; };
-    p += 4 + 4 + 4;  // version and signature, help id, extended style
-    DWORD style = *reinterpret_cast<const DWORD*>(p);
-    p += 4;
-    WORD count = word();
-    p += 8;
-    text();  // menu
-    text();  // class
-    std::wstring title = text();
-    if (caption) *caption = title;
-    if (style & DS_SETFONT) {
-        p += 6;
-        text();
+void MenuTexts(HMENU menu, std::vector<std::wstring>& texts) {
+    for (int i = 0, n = ::GetMenuItemCount(menu); i < n; ++i) {
+        wchar_t text[256] = L"";
+        ::GetMenuStringW(menu, static_cast<UINT>(i), text, 256, MF_BYPOSITION);
+        if (*text) texts.push_back(text);
+        if (HMENU sub = ::GetSubMenu(menu, i)) MenuTexts(sub, texts);
     }
-    for (WORD i = 0; i < count; ++i) {
-        align();
-        p += 4 + 4 + 4 + 8;  // help id, extended style, style, position and size
-        DWORD id = *reinterpret_cast<const DWORD*>(p);
-        p += 4;
-        text();  // class
-        Control c{id, text()};
-        WORD extra = word();
-        p += extra;
-        controls.push_back(c);
-    }
-    return controls;
 }
 
-// Menu item texts of a standard menu template, all levels.
-std::vector<std::wstring> MenuTexts(const void* resource) {
+std::vector<std::wstring> Menu(WORD lang) {
     std::vector<std::wstring> texts;
-    auto p = static_cast<const WORD*>(resource) + 2;
-    int depth = 1;
-    while (depth > 0) {
-        WORD flags = *p++;
-        if (!(flags & MF_POPUP)) ++p;  // the command id
-        std::wstring s;
-        while (*p) s += static_cast<wchar_t>(*p++);
-        ++p;
-        if (!s.empty()) texts.push_back(s);
-        if (flags & MF_POPUP) ++depth;
-        if (flags & MF_END) {
-            --depth;
-            if (flags & MF_POPUP) --depth;
-        }
-    }
+    const void* resource = Resource(RT_MENU, MAKEINTRESOURCEW(IDR_TRAYMENU), lang);
+    HMENU menu = resource ? ::LoadMenuIndirectW(resource) : nullptr;
+    MenuTexts(menu, texts);
+    if (menu) ::DestroyMenu(menu);
     return texts;
 }
 
@@ -180,56 +127,57 @@ std::vector<std::wstring> DialogNames() {
 
 TEST(LanguagesTest, EveryLanguageHasEveryStringDialogAndMenuOfEnglish) {
     ASSERT_NE(nullptr, Program());
-    const std::vector<UINT> ids = EnglishStringIds();
-    const std::vector<std::wstring> dialogs = DialogNames();
+    std::vector<UINT> ids;
+    std::wstring text;
+    for (UINT id = 0; id < 65536; ++id) {
+        if (TableString(id, kEnglish, text)) ids.push_back(id);
+    }
+    const std::vector<std::wstring> dialogs = DialogNames(), englishMenu = Menu(kEnglish);
     ASSERT_GT(ids.size(), 25u);
-    ASSERT_GE(dialogs.size(), 1u);
-    const std::vector<std::wstring> englishMenu = MenuTexts(Resource(RT_MENU, MAKEINTRESOURCEW(IDR_TRAYMENU), kEnglish));
+    ASSERT_GE(dialogs.size(), 5u);
+    ASSERT_GE(englishMenu.size(), 3u);
     for (const Language& lang : kLanguages) {
         for (UINT id : ids) {
-            std::wstring english, text;
+            std::wstring english;
             TableString(id, kEnglish, english);
-            if (!TableString(id, lang.id, text)) {
-                ADD_FAILURE() << lang.tag << ": string " << id << " is missing";
-                continue;
-            }
             // A missing or reordered conversion would crash a formatted box.
+            EXPECT_TRUE(TableString(id, lang.id, text)) << lang.tag << ": string " << id << " is missing";
             EXPECT_EQ(Conversions(english), Conversions(text)) << lang.tag << ": string " << id << " " << Narrow(text);
         }
         for (const std::wstring& name : dialogs) {
-            const void* own = Resource(RT_DIALOG, name.c_str(), lang.id);
-            if (!own) {
-                ADD_FAILURE() << lang.tag << ": dialog " << Narrow(name) << " is missing";
-                continue;
-            }
-            std::vector<Control> english = DialogControls(Resource(RT_DIALOG, name.c_str(), kEnglish));
-            std::vector<Control> controls = DialogControls(own);
-            std::vector<DWORD> englishIds, ownIds;
-            for (const Control& c : english) englishIds.push_back(c.id);
-            for (const Control& c : controls) ownIds.push_back(c.id);
-            EXPECT_EQ(englishIds, ownIds) << lang.tag << ": controls of " << Narrow(name);
+            Dialog english(name, kEnglish), own(name, lang.id);
+            ASSERT_NE(nullptr, own.window) << lang.tag << ": dialog " << Narrow(name) << " is missing";
+            std::vector<int> englishIds, ownIds;
             std::map<wchar_t, std::wstring> keys;
-            for (const Control& c : controls) {
-                if (wchar_t key = AccessKey(c.text)) {
-                    auto [it, added] = keys.emplace(key, c.text);
-                    EXPECT_TRUE(added) << lang.tag << ": " << Narrow(name) << ": \"" << Narrow(c.text) << "\" and \""
-                                       << Narrow(it->second) << "\" share an access key";
-                }
+            for (const auto& c : english.controls) englishIds.push_back(c.id);
+            for (const auto& c : own.controls) {
+                ownIds.push_back(c.id);
+                wchar_t key = AccessKey(c.text);
+                EXPECT_TRUE(!key || keys.emplace(key, c.text).second) << lang.tag << ": " << Narrow(name) << ": \""
+                    << Narrow(c.text) << "\" and \"" << Narrow(keys[key]) << "\" share an access key";
             }
+            EXPECT_EQ(englishIds, ownIds) << lang.tag << ": controls of " << Narrow(name);
         }
-        const void* menu = Resource(RT_MENU, MAKEINTRESOURCEW(IDR_TRAYMENU), lang.id);
-        if (!menu) {
-            ADD_FAILURE() << lang.tag << ": the tray menu is missing";
-            continue;
-        }
-        std::vector<std::wstring> items = MenuTexts(menu);
-        EXPECT_EQ(englishMenu.size(), items.size()) << lang.tag;
+        std::vector<std::wstring> items = Menu(lang.id);
+        EXPECT_EQ(englishMenu.size(), items.size()) << lang.tag << ": the tray menu";
         std::set<wchar_t> keys;
         for (const std::wstring& item : items) {
             wchar_t key = AccessKey(item);
             EXPECT_TRUE(!key || keys.insert(key).second) << lang.tag << ": menu item " << Narrow(item);
         }
     }
+}
+
+// Common controls 6 for the system's look, the user's own rights, and no DPI
+// awareness claimed: the dialogs are laid out in dialog units and scaled by the system.
+TEST(LanguagesTest, TheManifestAsksForCommonControls6AsInvokerAndLeavesDpiToTheSystem) {
+    HRSRC res = ::FindResourceW(Program(), MAKEINTRESOURCEW(1), RT_MANIFEST);
+    ASSERT_NE(nullptr, res);
+    std::string manifest(static_cast<const char*>(::LockResource(::LoadResource(Program(), res))), ::SizeofResource(Program(), res));
+    for (const char* part : {"Microsoft.Windows.Common-Controls", "version=\"6.0.0.0\"", "level=\"asInvoker\""}) {
+        EXPECT_NE(std::string::npos, manifest.find(part)) << part;
+    }
+    EXPECT_EQ(std::string::npos, manifest.find("dpiAware"));
 }
 
 const Language* CurrentLanguage() {
@@ -239,8 +187,6 @@ const Language* CurrentLanguage() {
     }
     return nullptr;
 }
-
-INT_PTR CALLBACK QuietDialog(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
 // Texts the program puts into controls after the dialog is made.
 struct RuntimeText {
@@ -294,25 +240,14 @@ void ExpectFits(const char* tag, const std::wstring& dialog, HWND control, const
 TEST(LanguagesTest, TextsFitTheirControls) {
     const Language* lang = CurrentLanguage();
     ASSERT_NE(nullptr, lang) << "QC_LANG names no language";
-    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
-    ::InitCommonControlsEx(&controls);
     for (const std::wstring& name : DialogNames()) {
-        auto* resource = static_cast<const DLGTEMPLATE*>(Resource(RT_DIALOG, name.c_str(), lang->id));
-        ASSERT_NE(nullptr, resource) << lang->tag << " " << Narrow(name);
-        HWND dialog = ::CreateDialogIndirectParamW(::GetModuleHandleW(nullptr), resource, nullptr, QuietDialog, 0);
-        ASSERT_NE(nullptr, dialog) << lang->tag << " " << Narrow(name);
-        for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-            wchar_t text[1024] = L"";
-            ::GetWindowTextW(child, text, 1024);
-            ExpectFits(lang->tag, name, child, text);
-        }
+        Dialog dialog(name, lang->id);
+        ASSERT_NE(nullptr, dialog.window) << lang->tag << " " << Narrow(name);
+        for (const auto& c : dialog.controls) ExpectFits(lang->tag, name, c.window, c.text);
         for (const RuntimeText& r : kRuntimeTexts) {
             std::wstring text;
-            if (name == r.dialog && TableString(r.string, lang->id, text)) {
-                ExpectFits(lang->tag, name, ::GetDlgItem(dialog, r.control), text);
-            }
+            if (name == r.dialog && TableString(r.string, lang->id, text)) ExpectFits(lang->tag, name, ::GetDlgItem(dialog.window, r.control), text);
         }
-        ::DestroyWindow(dialog);
     }
 }
 
@@ -328,11 +263,9 @@ TEST(LanguagesTest, TheProgramSpeaksTheLocalesLanguage) {
     std::wstring completed;
     ASSERT_TRUE(TableString(IDS_TRANSFER_COMPLETED, lang->id, completed));
     EXPECT_TRUE(program.WaitForLog(completed)) << lang->tag << ": " << Narrow(program.LogText());
-    std::vector<Control> controls = DialogControls(Resource(RT_DIALOG, L"STATUSDLG", lang->id));
-    for (const Control& c : controls) {
-        if (c.id == IDC_SETTINGS || c.id == IDC_DISP_FOLDER) {
-            EXPECT_EQ(Narrow(c.text), Narrow(uidrv::GetControlText(program.Status(), c.id))) << lang->tag;
-        }
+    Dialog own(L"STATUSDLG", lang->id);
+    for (int id : {IDC_SETTINGS, IDC_DISP_FOLDER}) {
+        EXPECT_EQ(Narrow(uidrv::GetControlText(own.window, id)), Narrow(uidrv::GetControlText(program.Status(), id))) << lang->tag;
     }
     EXPECT_TRUE(program.ExitFromTray());
 }

@@ -3,9 +3,7 @@
 // start. Whatever happens, a song under its own name on the player is whole,
 // the history names the songs that landed, and the next start finishes.
 
-#include "support/Computer.h"
 #include "support/Program.h"
-#include "uidriver/UiDriver.h"
 
 #include <gtest/gtest.h>
 #include <cstdlib>
@@ -16,32 +14,17 @@ using namespace qctest;
 
 namespace {
 
-struct Song {
-    std::wstring name, source;
-    std::string bytes;
-};
-
-class FaultTest : public ::testing::Test {
+class FaultTest : public ProgramTest {
 protected:
-    void SetUp() override {
-        pc = ResetComputer();
-        computer = PrepareKnownPlayer(pc, L"AllFolders=0\r\nMyMusic=1\r\nDeskTop=0\r\nSelectedFolders=0\r\n");
-    }
-
     void AddSongs(const std::vector<size_t>& sizes) {
         for (size_t i = 0; i < sizes.size(); ++i) {
-            Song s;
-            s.name = std::to_wstring(10 + i) + L" song.mp3";
-            s.source = Join(pc.myMusic, s.name);
-            s.bytes = RandomBytes(sizes[i] + i, 100u + static_cast<unsigned>(i));
-            ASSERT_TRUE(WriteBytes(s.source, s.bytes));
-            ASSERT_TRUE(SetLastWrite(s.source, 2024, static_cast<WORD>(1 + i / 28), static_cast<WORD>(1 + i % 28), 12, 0));  // copied in this order
-            songs.push_back(s);
+            songs.push_back(std::to_wstring(10 + i) + L" song.mp3");
+            AddSong(Join(pc.myMusic, songs.back()), sizes[i] + i, static_cast<int>(i));  // copied in this order
         }
     }
 
     // Songs that landed under their own name (or a numbered one), each checked
-    // whole; the history's songs; fails on anything partial or unknown.
+    // whole against its source; the history's songs; fails on anything partial or unknown.
     struct State {
         std::map<std::wstring, int> copies;  // song name -> files on the player
         std::map<std::wstring, int> recorded;
@@ -50,36 +33,25 @@ protected:
     };
     State Check() {
         State st;
-        WIN32_FIND_DATAW fd;
-        HANDLE find = ::FindFirstFileW(L"E:\\Music\\*", &fd);
-        for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = ::FindNextFileW(find, &fd)) {
-            std::wstring name = fd.cFileName;
-            if (name == L"." || name == L".." || name == L"~qcpart~") continue;
-            std::wstring song = name;
-            size_t open = name.find(L" (");
-            if (open != std::wstring::npos) song = name.substr(0, open) + L".mp3";
-            const Song* s = nullptr;
-            for (const Song& candidate : songs) s = candidate.name == song ? &candidate : s;
-            std::string bytes;
-            EXPECT_TRUE(s && ReadBytes(Join(L"E:\\Music", name), bytes) && bytes == s->bytes)
+        for (const std::wstring& path : PlayerFiles()) {
+            std::wstring name = path.substr(path.rfind(L'\\') + 1), song = name;
+            if (name == L"~qcpart~") continue;
+            if (name.find(L" (") != std::wstring::npos) song = name.substr(0, name.find(L" (")) + L".mp3";
+            EXPECT_TRUE(std::count(songs.begin(), songs.end(), song) && SameFile(Join(pc.myMusic, song), path))
                 << Narrow(name) << " is not a whole song";
             ++st.copies[song];
         }
-        if (find != INVALID_HANDLE_VALUE) ::FindClose(find);
-        std::string history;
-        ReadBytes(Join(computer, L"TransferredFiles.dat"), history);
-        std::wstring text = Utf16LeToWide(history.size() >= 2 ? history.substr(2) : "");
+        std::wstring text = History();
         for (size_t pos = 0, end; (end = text.find(L"\r\n", pos)) != std::wstring::npos; pos = end + 2) {
             std::wstring line = text.substr(pos, end - pos);
             std::wstring name = line.substr(line.rfind(L'\\') + 1);
             name.pop_back();  // the closing quote
-            ++st.recorded[name];
-            EXPECT_EQ(1, st.recorded[name]) << Narrow(line) << " twice";
+            EXPECT_EQ(1, ++st.recorded[name]) << Narrow(line) << " twice";
             EXPECT_GE(st.copies[name], 1) << Narrow(line) << " is recorded but not on the player";
         }
         for (const auto& c : st.copies) {
-            st.duplicates += c.second - 1;
-            if (c.second && !st.recorded.count(c.first)) ++st.unrecorded;
+            st.duplicates += c.second ? c.second - 1 : 0;
+            st.unrecorded += c.second && !st.recorded.count(c.first);
         }
         return st;
     }
@@ -93,15 +65,12 @@ protected:
         EXPECT_TRUE(p.ExitFromTray());
     }
 
-    Computer pc;
-    std::wstring computer;
-    std::vector<Song> songs;
+    std::vector<std::wstring> songs;
 };
 
 // The player's bind mount, driven through the runner script.
 bool AskPlayer(const wchar_t* request) {
-    std::wstring control = Join(L"", std::wstring(_wgetenv(L"QC_PLAYER_CONTROL")));
-    std::wstring done = Join(control, L"done");
+    std::wstring control = _wgetenv(L"QC_PLAYER_CONTROL"), done = Join(control, L"done");
     ::DeleteFileW(done.c_str());
     if (!WriteBytes(Join(control, request), "")) return false;
     for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < 10000; ::Sleep(10)) {
@@ -110,8 +79,6 @@ bool AskPlayer(const wchar_t* request) {
     return false;
 }
 
-} // namespace
-
 TEST_F(FaultTest, PlayerRemovedInMidCopy) {
     const wchar_t* control = _wgetenv(L"QC_PLAYER_CONTROL");
     if (!control || std::wstring(control) == L"refused") GTEST_SKIP() << "the player cannot be pulled out here";
@@ -119,16 +86,11 @@ TEST_F(FaultTest, PlayerRemovedInMidCopy) {
     RunningProgram p;
     ASSERT_TRUE(p.Start(pc.program)) << p.Failure();
     // In the big song's copy: two lines in the history and its partial file there.
-    const std::wstring history = Join(computer, L"TransferredFiles.dat");
     for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < 60000; ::Sleep(1)) {
-        std::string bytes;
-        if (ReadBytes(history, bytes) && Utf16LeToWide(bytes).find(songs[1].name) != std::wstring::npos &&
-            FileExists(L"E:\\Music\\~qcpart~")) {
-            break;
-        }
+        if (History().find(songs[1]) != std::wstring::npos && FileExists(L"E:\\Music\\~qcpart~")) break;
     }
     ASSERT_TRUE(AskPlayer(L"remove"));
-    // The program's own file is gone with the player, and the system says so.
+    // The program's own file is gone with the player, and the system says so (DBT_DEVNODES_CHANGED).
     ASSERT_TRUE(uidrv::Post(p.Status(), WM_DEVICECHANGE, 0x0007, 0));
     ASSERT_TRUE(p.Process().WaitExit(kUiTimeout));
     EXPECT_EQ(0u, p.Process().ExitCode());
@@ -136,7 +98,7 @@ TEST_F(FaultTest, PlayerRemovedInMidCopy) {
 
     State st = Check();
     EXPECT_EQ(0, st.unrecorded) << "the history names exactly the songs that landed";
-    EXPECT_EQ(0u, st.copies.count(songs[2].name)) << "the song in copy never got its name";
+    EXPECT_EQ(0u, st.copies.count(songs[2])) << "the song in copy never got its name";
     EXPECT_EQ(2u, st.recorded.size());
     FinishWithOneStart();
     st = Check();
@@ -155,22 +117,16 @@ TEST_F(FaultTest, KilledAtRandomPointsTwentyTimes) {
         ::DeleteFileW(L"E:\\Music\\~qcpart~");
         uidrv::Process p;
         ASSERT_TRUE(p.Start(pc.program));
-        const DWORD started = ::GetTickCount();
-        // Some kills in the start, most in the copies: a random moment after a
-        // song's data began to arrive.
+        // Some kills in the start, most a random moment after a song's data began to arrive.
         if (rng() % 5 == 0) {
             ::Sleep(rng() % 100);
         } else {
-            for (DWORD start = ::GetTickCount(); !FileExists(L"E:\\Music\\~qcpart~") && ::GetTickCount() - start < 10000;) {
-                ::Sleep(1);
-            }
+            for (DWORD start = ::GetTickCount(); !FileExists(L"E:\\Music\\~qcpart~") && ::GetTickCount() - start < 10000;) ::Sleep(1);
             ::Sleep(rng() % 15);
         }
         p.Kill();
         ASSERT_TRUE(p.WaitExit(kUiTimeout));
         State st = Check();
-        std::printf("kill %d after %lu ms: %zu songs recorded, %s\n", kill, ::GetTickCount() - started, st.recorded.size(),
-                    FileExists(L"E:\\Music\\~qcpart~") ? "a partial copy left" : "no partial copy");
         EXPECT_LE(st.unrecorded, 1) << "only the song renamed just before the kill may miss its line";
         renamedBeforeKill += st.unrecorded;
         EXPECT_LE(st.duplicates, renamedBeforeKill);
@@ -192,41 +148,34 @@ TEST_F(FaultTest, DamagedFilesAtTheStart) {
         const wchar_t* box;  // the box of the start or the transfer, or none
     } cases[] = {
         {"device.id is a folder", L"E:\\Quavercart\\device.id", "", L"Failed to read the file. \nFile name: device.id"},
-        {"history without its mark", Join(computer, L"TransferredFiles.dat"), "2024,1,\"x\"\r\n",
+        {"history without its mark", L"TransferredFiles.dat", "2024,1,\"x\"\r\n",
          L"Failed to read the file. \nFile name: TransferredFiles.dat"},
-        {"history is a folder", Join(computer, L"TransferredFiles.dat"), "",
-         L"Failed to read the file. \nFile name: TransferredFiles.dat"},
-        {"Settings.ini of NULs", Join(computer, L"Settings.ini"), std::string(5000, '\0'), nullptr},
+        {"history is a folder", L"TransferredFiles.dat", "", L"Failed to read the file. \nFile name: TransferredFiles.dat"},
+        {"Settings.ini of NULs", L"Settings.ini", std::string(5000, '\0'), nullptr},
         {"Quavercart.ini with a huge count", L"E:\\Quavercart\\Quavercart.ini",
          "[Settings]\r\nExtCount=4294967295\r\nExt1=mp3\r\nPath1=Music\r\n", nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        pc = ResetComputer();
-        computer = PrepareKnownPlayer(pc, L"MyMusic=1\r\n");
-        ::DeleteFileW(c.path.c_str());
-        ASSERT_TRUE(c.bytes.empty() ? MakeDirs(c.path) : WriteBytes(c.path, c.bytes));
+        Reset(L"MyMusic=1\r\n");
+        std::wstring path = c.path[1] == L':' ? c.path : Join(computer, c.path);  // else in the per-computer folder
+        ::DeleteFileW(path.c_str());
+        ASSERT_TRUE(c.bytes.empty() ? MakeDirs(path) : WriteBytes(path, c.bytes));
+        RunningProgram p;
+        ASSERT_TRUE(p.Process().Start(pc.program));
+        std::wstring box = c.box ? AnswerBox(p.Process().Id(), L"Error", IDOK) : L"";
+        EXPECT_EQ(c.box ? c.box : L"", box);
         if (c.path == L"E:\\Quavercart\\device.id") {
             // The start ends after its box, without a window.
-            uidrv::Process p;
-            ASSERT_TRUE(p.Start(pc.program));
-            HWND box = uidrv::WaitForMessageBox(p.Id(), kUiTimeout, L"Error");
-            ASSERT_NE(nullptr, box);
-            EXPECT_EQ(c.box, uidrv::ReadMessageBox(box).text);
-            uidrv::ClickButton(box, IDOK);
-            ASSERT_TRUE(p.WaitExit(kUiTimeout));
-            EXPECT_EQ(0u, p.ExitCode());
+            ASSERT_TRUE(p.Process().WaitExit(kUiTimeout));
+            EXPECT_EQ(0u, p.Process().ExitCode());
+            EXPECT_TRUE(uidrv::FindWindows({L"#32770", L"Quavercart(E:)", p.Process().Id(), false}).empty());
             continue;
         }
-        RunningProgram p;
-        ASSERT_TRUE(p.Start(pc.program)) << p.Failure();
-        if (c.box) {
-            HWND box = uidrv::WaitForMessageBox(p.Process().Id(), kUiTimeout, L"Error");
-            ASSERT_NE(nullptr, box);
-            EXPECT_EQ(c.box, uidrv::ReadMessageBox(box).text);
-            uidrv::ClickButton(box, IDOK);
-        }
+        ASSERT_TRUE(p.WaitForStatusWindow()) << p.Failure();
         ASSERT_TRUE(p.WaitForIdle()) << Narrow(p.LogText());
         EXPECT_TRUE(p.ExitFromTray());
     }
 }
+
+} // namespace

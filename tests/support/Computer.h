@@ -5,7 +5,6 @@
 
 #include <windows.h>
 #include <string>
-#include <vector>
 
 namespace qctest {
 
@@ -13,10 +12,7 @@ struct Computer {
     std::wstring playerRoot = L"E:\\";
     std::wstring program;      // E:\Quavercart.exe
     std::wstring builtProgram; // the program in the build tree
-    std::wstring myMusic;
-    std::wstring desktop;
-    std::wstring commonDesktop;
-    std::wstring appData;      // the user's roaming application data
+    std::wstring myMusic, desktop, appData;
     std::wstring temp;         // with a trailing backslash
 };
 
@@ -42,21 +38,17 @@ std::string RandomBytes(size_t size, unsigned seed);
 
 // A UTF-16LE text file with its byte-order mark, as the program writes them.
 bool WriteUtf16File(const std::wstring& path, const std::wstring& text);
-// Last-write time from local date and time.
-bool SetLastWrite(const std::wstring& path, WORD year, WORD month, WORD day, WORD hour, WORD minute);
+// Last-write time from a local date at noon.
+bool SetLastWrite(const std::wstring& path, WORD year, WORD month, WORD day);
 
-// The identity every prepared player carries, and its text.
-extern const BYTE kPlayerId[16];
-extern const wchar_t kPlayerIdText[];
 // A player that this computer account already knows, so the start is not a
 // first start: device.id, the device settings (mp3 and wma into Music, 20 MB
 // reserve), and in the per-computer folder Settings.ini with `settingsLines`
 // under [Settings] and an empty history. Returns the per-computer folder.
 std::wstring PrepareKnownPlayer(const Computer& pc, const std::wstring& settingsLines);
 
-// HKCU values: -1 reads as missing.
-void SetUserDword(const wchar_t* key, const wchar_t* name, DWORD value);
+// HKCU values: -1 reads as missing, and setting -1 deletes.
+void SetUserDword(const wchar_t* key, const wchar_t* name, long long value);
 long long GetUserDword(const wchar_t* key, const wchar_t* name);
-void DeleteUserValue(const wchar_t* key, const wchar_t* name);
 
 } // namespace qctest

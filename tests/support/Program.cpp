@@ -1,7 +1,8 @@
 #include "support/Program.h"
 
-#include "support/Computer.h"
+#include "foundation/Handle.h"
 #include "resource.h"
+#include "shell/Startup.h"
 
 namespace qctest {
 
@@ -16,8 +17,7 @@ bool RunningProgram::Start(const std::wstring& exe, DWORD timeoutMs) {
 }
 
 bool RunningProgram::WaitForStatusWindow(DWORD timeoutMs) {
-    DWORD start = ::GetTickCount();
-    for (;;) {
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start <= timeoutMs;) {
         m_status = uidrv::WaitForWindow({L"#32770", L"Quavercart(E:)", m_process.Id(), false}, 0);
         if (m_status) return true;
         if (HWND box = uidrv::WaitForMessageBox(m_process.Id(), 0)) {
@@ -29,41 +29,90 @@ bool RunningProgram::WaitForStatusWindow(DWORD timeoutMs) {
             m_failure = "the program ended with " + std::to_string(m_process.ExitCode());
             return false;
         }
-        if (::GetTickCount() - start > timeoutMs) {
-            m_failure = "no status window";
-            return false;
-        }
     }
+    m_failure = "no status window";
+    return false;
 }
 
 std::wstring RunningProgram::LogText() const { return uidrv::GetControlText(m_status, IDC_LOG); }
 
 bool RunningProgram::WaitForLog(const std::wstring& text, DWORD timeoutMs) const {
-    DWORD start = ::GetTickCount();
-    while (LogText().find(text) == std::wstring::npos) {
-        if (::GetTickCount() - start > timeoutMs) return false;
-        ::Sleep(20);
-    }
-    return true;
+    return WaitUntil([&] { return LogText().find(text) != std::wstring::npos; }, timeoutMs);
 }
 
 bool RunningProgram::WaitForIdle(DWORD timeoutMs) const {
-    DWORD start = ::GetTickCount();
-    for (;;) {
+    return WaitUntil([&] {
         std::wstring log = LogText();
         bool ended = log.find(L"Transfer completed.") != std::wstring::npos ||
                      log.find(L"Transfer interrupted.") != std::wstring::npos ||
                      log.find(L"Transfer canceled by user.") != std::wstring::npos;
-        if (ended && uidrv::GetControlText(m_status, IDC_TRANSFER) == L"&Start transfer") return true;
-        if (::GetTickCount() - start > timeoutMs) return false;
-        ::Sleep(20);
-    }
+        return ended && uidrv::GetControlText(m_status, IDC_TRANSFER) == L"&Start transfer";
+    }, timeoutMs);
 }
 
 bool RunningProgram::ExitFromTray(DWORD timeoutMs) {
     // Exit is the last item of the menu.
-    if (!uidrv::ChooseTrayMenuItem(m_status, 0x450, -1, timeoutMs)) return false;
+    if (!uidrv::ChooseTrayMenuItem(m_status, WM_TRAYNOTIFY, -1, timeoutMs)) return false;
     return m_process.WaitExit(timeoutMs) && m_process.ExitCode() == 0;
+}
+
+std::wstring AnswerBox(DWORD processId, const std::wstring& caption, int button, HWND* owner) {
+    HWND box = uidrv::WaitForMessageBox(processId, kUiTimeout, caption);
+    if (!box) return L"<no box>";
+    if (owner) *owner = ::GetWindow(box, GW_OWNER);
+    std::wstring text = uidrv::ReadMessageBox(box).text;
+    uidrv::ClickButton(box, button);
+    WaitUntil([&] { return !::IsWindow(box); });
+    return text;
+}
+
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < timeoutMs; ::Sleep(10)) {
+        if (done()) return true;
+    }
+    return done();
+}
+
+size_t CountOf(const std::wstring& text, const std::wstring& piece) {
+    size_t n = 0;
+    for (size_t pos = text.find(piece); pos != std::wstring::npos; pos = text.find(piece, pos + 1)) ++n;
+    return n;
+}
+
+bool SameFile(const std::wstring& a, const std::wstring& b) {
+    std::string x, y;
+    return ReadBytes(a, x) && ReadBytes(b, y) && x == y;
+}
+
+void ProgramTest::Reset(const std::wstring& settings) {
+    pc = ResetComputer();
+    computer = PrepareKnownPlayer(pc, settings);
+}
+
+std::wstring ProgramTest::AddSong(const std::wstring& path, size_t size, int order) {
+    EXPECT_TRUE(WriteBytes(path, RandomBytes(size, static_cast<unsigned>(order * 7919 + size))));
+    EXPECT_TRUE(SetLastWrite(path, 2024, static_cast<WORD>(1 + order / 28), static_cast<WORD>(1 + order % 28)));
+    return path;
+}
+
+std::wstring ProgramTest::History() const {
+    std::string bytes;
+    ReadBytes(Join(computer, L"TransferredFiles.dat"), bytes);
+    return Utf16LeToWide(bytes.size() >= 2 ? bytes.substr(2) : "");
+}
+
+std::vector<std::wstring> ProgramTest::PlayerFiles(const std::wstring& folder) const {
+    std::vector<std::wstring> files;
+    WIN32_FIND_DATAW fd;
+    CFindHandle find(::FindFirstFileW(Join(folder, L"*").c_str(), &fd));
+    for (bool more = find.IsValid(); more; more = ::FindNextFileW(find.Get(), &fd)) {
+        std::wstring name = fd.cFileName, path = Join(folder, name);
+        if (name == L"." || name == L"..") continue;
+        std::vector<std::wstring> below = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? PlayerFiles(path)
+                                                                                           : std::vector<std::wstring>{path};
+        files.insert(files.end(), below.begin(), below.end());
+    }
+    return files;
 }
 
 } // namespace qctest
