@@ -8,6 +8,9 @@
 //  (c) the transfer log's edit control alone, fed as the window feeds it and
 //      in other ways, to tell its share of (a) (all ways: --log-edit N; the
 //      final line on a log of N files: --final-line N).
+//  (d) --long [N]: one transfer of N (100,000) tiny songs with long names by
+//      the real program: its peak working set, and its log, whose lines
+//      outgrow the edit's limit, still ending with the newest ones.
 // The engine takes the drive of its own program for the player, so (b) runs
 // in a copy of this program started from E:.
 #include "common/MinimalReceiver.h"
@@ -16,6 +19,7 @@
 #include "support/Program.h"
 #include "resource.h"
 
+#include <psapi.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -349,6 +353,89 @@ void BenchLogEdit(int files, bool all) {
     PrintSplit("batched, one EM_REPLACESEL per 100 files", FeedLogEdit(files, LogFeed::kBatched, nullptr));
 }
 
+// (d) Song n of a long run: 100 per album, 10 albums per artist, names long
+// enough that the log passes the edit's limit halfway through 100,000 songs.
+std::wstring LongRunSong(const std::wstring& root, int n) {
+    wchar_t rest[200];
+    ::wsprintfW(rest, L"Artist %03d - A Performer With Quite A Long Name\\Album %d - A Collection Of Long Titles "
+                      L"(%d)\\%03d - A Track Title Long Enough To Wrap %06d.mp3",
+                n / 1000, n / 100 % 10, 1990 + n / 100 % 10, n % 100 + 1, n);
+    return Join(root, rest);
+}
+
+int LongRun(int files) {
+    Computer pc = ResetComputer();
+    std::wstring computer = PrepareKnownPlayer(pc, kMyMusicOnly);
+    double t0 = Now();
+    for (int n = 0; n < files; ++n) {
+        std::wstring path = LongRunSong(pc.myMusic, n);
+        if (n % 100 == 0) MakeDirs(path.substr(0, path.rfind(L'\\')));
+        CHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        DWORD written = 0;
+        // Rising last-write times: song n is copied n-th, the last one last.
+        ULARGE_INTEGER when;
+        when.QuadPart = 127000000000000000ull + static_cast<ULONGLONG>(n) * 20000000ull;
+        FILETIME ft = {when.LowPart, when.HighPart};
+        if (!file || !::WriteFile(file.Get(), "ID3", 3 + n % 2, &written, nullptr) ||
+            !::SetFileTime(file.Get(), nullptr, nullptr, &ft)) {
+            std::printf("(d) cannot make %s\n", Narrow(path).c_str());
+            return 1;
+        }
+    }
+    std::printf("(d) library: %d songs in My Music, made in %.1f s\n", files, Now() - t0);
+
+    RunningProgram p;
+    t0 = Now();
+    if (!p.Start(pc.program, 120000)) {
+        std::printf("(d) the program did not start: %s\n", p.Failure().c_str());
+        return 1;
+    }
+    const std::wstring final = L"Transfer completed. " + std::to_wstring(files) + L" song(s)\r\n";
+    std::wstring log;
+    bool started = false, ended = false;
+    SIZE_T largest = 0;
+    while (Now() - t0 < 4 * 3600) {
+        PROCESS_MEMORY_COUNTERS memory = {};
+        memory.cb = sizeof memory;
+        if (::GetProcessMemoryInfo(p.Process().Handle(), &memory, sizeof memory)) {
+            largest = std::max(largest, memory.PeakWorkingSetSize);
+        }
+        std::wstring button = uidrv::GetControlText(p.Status(), IDC_TRANSFER);
+        if (button == L"&Stop transfer") started = true;
+        if (started && button == L"&Start transfer") {
+            log = p.LogText();
+            ended = log.size() >= final.size() && log.compare(log.size() - final.size(), final.size(), final) == 0;
+            if (ended || log.find(L"Transfer interrupted.") != std::wstring::npos) break;
+        }
+        ::Sleep(1000);
+    }
+    const double seconds = Now() - t0;
+    std::printf("(d) %s after %.1f s; peak working set of the program %.1f MiB\n",
+                ended ? "transfer completed" : "NO completed transfer", seconds, largest / 1048576.0);
+    // Newest last: the final line, then the last song's line; the log starts
+    // on a whole line.
+    std::vector<std::wstring> lines;
+    for (size_t start = 0, end; (end = log.find(L"\r\n", start)) != std::wstring::npos; start = end + 2) {
+        lines.push_back(log.substr(start, end - start));
+    }
+    const std::wstring newest = L"Transferring " + LongRunSong(pc.myMusic, files - 1) + L" ... Complete.";
+    const bool newestShown = lines.size() >= 2 && lines[lines.size() - 2] == newest;
+    const bool wholeFirst = !lines.empty() && lines[0].rfind(L"Transferring ", 0) == 0 &&
+                            lines[0].size() > 14 && lines[0].compare(lines[0].size() - 14, 14, L" ... Complete.") == 0;
+    std::printf("(d) log edit: %zu characters (limit %u), %zu lines, first line %s, newest song's line %s\n",
+                log.size(), 0xA00000u, lines.size(), wholeFirst ? "whole" : "CUT",
+                newestShown ? "shown before the final line" : "MISSING");
+    if (!lines.empty()) std::printf("(d)   first line: %s\n", Narrow(lines[0]).c_str());
+    std::string history;
+    ReadBytes(Join(computer, L"TransferredFiles.dat"), history);
+    std::wstring historyText = Utf16LeToWide(history);
+    std::printf("(d) %d songs on the player, %zu history lines\n", CountFiles(L"E:\\Music"),
+                static_cast<size_t>(std::count(historyText.begin(), historyText.end(), L'\n')));
+    if (!p.ExitFromTray(120000)) std::printf("(d) Exit from the tray did not end the program with 0\n");
+    ResetComputer();
+    return ended && newestShown && wholeFirst ? 0 : 1;
+}
+
 } // namespace
 
 int main() {
@@ -363,6 +450,7 @@ int main() {
                     finalLine[0], finalLine[1]);
         return 0;
     }
+    if (argc > 1 && ::lstrcmpW(argv[1], L"--long") == 0) return LongRun(argc > 2 ? ::_wtoi(argv[2]) : 100000);
     if (argc > 2 && ::lstrcmpW(argv[1], L"--log-edit") == 0) {
         BenchLogEdit(::_wtoi(argv[2]), true);
         return 0;

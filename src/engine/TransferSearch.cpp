@@ -43,6 +43,20 @@ bool DeviceIniProfile(CProfile& profile) {
     return true;
 }
 
+// A UTF-16 file cut in the middle of a character. The platform writes such a
+// file back with that character completed by a stray byte, turning the user's
+// last value into another one.
+bool IsTornUnicodeFile(const std::wstring& path) {
+    CSysFile file;
+    file.SetPath(path.c_str());
+    ULONGLONG size = 0;
+    BYTE mark[2] = {0, 0};
+    DWORD read = 0;
+    if (FAILED(file.GetSize(size)) || size % 2 == 0 || FAILED(file.Open(GENERIC_READ, OPEN_EXISTING))) return false;
+    file.Read(2, read, mark);
+    return read == 2 && mark[0] == 0xFF && mark[1] == 0xFE;
+}
+
 bool IsHiddenOrSystem(DWORD attributes) {
     return (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
 }
@@ -177,12 +191,13 @@ bool CTransferThread::LoadCapacitySettings() {
         return false;
     }
     wchar_t text[16];
+    const bool writeBack = !IsTornUnicodeFile(device.GetProfilePath());
     UINT sizeType = device.GetInt(kDiskSpaceSection, L"SizeType", 2);
     ::wsprintfW(text, L"%u", sizeType);
-    device.WriteString(kDiskSpaceSection, L"SizeType", text);
+    if (writeBack) device.WriteString(kDiskSpaceSection, L"SizeType", text);
     UINT margin = device.GetInt(kDiskSpaceSection, L"Margin", 20);
     ::wsprintfW(text, L"%u", margin);
-    device.WriteString(kDiskSpaceSection, L"Margin", text);
+    if (writeBack) device.WriteString(kDiskSpaceSection, L"Margin", text);
     SetFreeSpaceMargin(sizeType, margin);
     return true;
 }

@@ -153,7 +153,7 @@ INT_PTR StatusDlg::OnInitDialog() {
     m_percent100 = new CQcStaticText(m_hWnd, IDC_PERCENT_100);
     m_searching = new CQcStaticText(m_hWnd, IDC_SEARCHING);
 
-    ::SendMessageW(m_log->GetHwnd(), EM_SETLIMITTEXT, 0xA00000, 0);
+    ::SendMessageW(m_log->GetHwnd(), EM_SETLIMITTEXT, kLogLimitChars, 0);
     m_searching->SetText(LoadText(IDS_SEARCHING));
     m_searching->ShowCtrl(SW_HIDE);
     AddAboutMenuItem();
@@ -237,6 +237,7 @@ void StatusDlg::AppendFinalLine(const wchar_t* text) {
     m_logPending += text;
     m_logPending += L"\r\n";
     FlushLog();
+    MakeLogRoom(static_cast<size_t>(::lstrlenW(text)) + 2);
     m_lastLineStart = -1;
 }
 
@@ -307,8 +308,9 @@ void StatusDlg::AppendLogLine(WPARAM mode, wchar_t* text) {
     if (mode == 1 && m_pendingLineAt != std::wstring::npos) {
         m_logPending.erase(m_pendingLineAt);
     } else if (mode == 1 && m_logPending.empty() && m_lastLineStart >= 0) {
+        MakeLogRoom(line.size());
         int length = ::GetWindowTextLengthW(m_log->GetHwnd());
-        if (m_lastLineStart <= length) {
+        if (m_lastLineStart >= 0 && m_lastLineStart <= length) {
             m_log->SetSel(m_lastLineStart, length);
             m_log->ReplaceSel(line.c_str(), FALSE);
             m_log->LineScroll(m_log->GetLineCount(), 0);
@@ -329,6 +331,7 @@ void StatusDlg::FlushLog() {
         m_logFlushTimer = false;
     }
     if (m_logPending.empty()) return;
+    MakeLogRoom(m_logPending.size());
     int length = ::GetWindowTextLengthW(m_log->GetHwnd());
     if (m_pendingLineAt != std::wstring::npos) m_lastLineStart = length + static_cast<int>(m_pendingLineAt);
     m_pendingLineAt = std::wstring::npos;
@@ -336,6 +339,23 @@ void StatusDlg::FlushLog() {
     m_log->ReplaceSel(m_logPending.c_str(), FALSE);
     m_log->LineScroll(m_log->GetLineCount(), 0);
     m_logPending.clear();
+}
+
+// The edit refuses whatever would pass its limit, so a long transfer would go
+// on without its newest lines: the oldest whole lines make room instead.
+void StatusDlg::MakeLogRoom(size_t incoming) {
+    const size_t length = static_cast<size_t>(::GetWindowTextLengthW(m_log->GetHwnd()));
+    if (length + incoming <= kLogLimitChars) return;
+    std::wstring all;
+    m_log->GetText(all);
+    // An eighth of the limit more than needed: each cut costs a pass over the
+    // whole text, so it must stay rare.
+    size_t cut = length + incoming - kLogLimitChars + kLogLimitChars / 8;
+    size_t lineEnd = cut < all.size() ? all.find(L"\r\n", cut - 2) : std::wstring::npos;
+    cut = lineEnd == std::wstring::npos ? all.size() : lineEnd + 2;
+    m_log->SetSel(0, static_cast<int>(cut));
+    m_log->ReplaceSel(L"", FALSE);
+    m_lastLineStart = m_lastLineStart >= static_cast<int>(cut) ? m_lastLineStart - static_cast<int>(cut) : -1;
 }
 
 void StatusDlg::SetCurrentFile(wchar_t* countText, wchar_t* path) {

@@ -22,6 +22,7 @@ public:
     static constexpr int kFrameCount = 16;
     static constexpr UINT_PTR kLogFlushTimer = 32766;
     static constexpr UINT kLogFlushPeriodMs = 100;
+    static constexpr size_t kLogLimitChars = 0xA00000;
 
     StatusDlg();
     ~StatusDlg() override;
@@ -71,6 +72,7 @@ private:
     void OpenDeviceRoot();
     void OnTimerTick();
     void FlushLog();
+    void MakeLogRoom(size_t incoming);
     bool PaintFrame();
 
     std::unique_ptr<CTrayIcon> m_trayIcon;

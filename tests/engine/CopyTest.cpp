@@ -2,6 +2,7 @@
 #include "engine/CopyRules.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cstdlib>
 
 using namespace qctest;
@@ -171,4 +172,176 @@ TEST_F(CopyTest, AReadOnlyFolderFailsWithLine133AndBox126) {
                   Box126(L"x.mp3") + "\n",
               rec.Describe());
     EXPECT_TRUE(ListFolder(L"E:\\ReadOnly").empty());
+}
+
+namespace {
+
+// A source path of exactly `length` characters below C:\qcsrc\<tag>, no
+// component longer than the host's file systems allow.
+std::wstring SourceOfLength(size_t length, const std::wstring& tag, const std::wstring& ext) {
+    std::wstring path = Src(tag) + L"\\";
+    size_t pad = length - path.size() - ext.size();
+    if (pad > 200) {
+        path += std::wstring(pad - 101, L'd') + L"\\";
+        pad = 100;
+    }
+    return path + std::wstring(pad, L'n') + ext;
+}
+
+std::string BytesAt(const std::wstring& path, ULONGLONG offset, DWORD count) {
+    CHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    std::string bytes(count, '\0');
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    DWORD read = 0;
+    if (!file || !::SetFilePointerEx(file.Get(), at, nullptr, FILE_BEGIN) ||
+        !::ReadFile(file.Get(), &bytes[0], count, &read, nullptr)) {
+        return "unreadable";
+    }
+    bytes.resize(read);
+    return bytes;
+}
+
+// Past 4 GiB, sparse on the host, with marks at its start, across the 4 GiB
+// boundary and at its end so the sampled regions cannot all be zeros.
+constexpr ULONGLONG kBigSize = (4ull << 30) + 65536 + 17;
+const ULONGLONG kBigSamples[] = {0, (2ull << 30) - 30000, (4ull << 30) - 30000, kBigSize - 65536};
+
+bool MakeBigFile(const std::wstring& path) {
+    MakeDirs(path.substr(0, path.rfind(L'\\')));
+    CHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(kBigSize);
+    if (!file || !::SetFilePointerEx(file.Get(), at, nullptr, FILE_BEGIN) || !::SetEndOfFile(file.Get())) return false;
+    for (ULONGLONG mark : {0ull, (4ull << 30) - 8, kBigSize - 16}) {
+        at.QuadPart = static_cast<LONGLONG>(mark);
+        DWORD written = 0;
+        if (!::SetFilePointerEx(file.Get(), at, nullptr, FILE_BEGIN) ||
+            !::WriteFile(file.Get(), "0123456789abcdef", 16, &written, nullptr) || written != 16) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool SameBigContent(const std::wstring& a, const std::wstring& b) {
+    if (SizeOf(a) != kBigSize || SizeOf(b) != kBigSize) return false;
+    for (ULONGLONG at : kBigSamples) {
+        if (BytesAt(a, at, 65536) != BytesAt(b, at, 65536)) return false;
+    }
+    return true;
+}
+
+std::vector<std::wstring> FilesBelow(const std::wstring& folder) {
+    std::vector<std::wstring> files;
+    for (const std::wstring& name : ListFolder(folder)) {
+        std::wstring path = Join(folder, name);
+        if (::GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) {
+            for (const std::wstring& inner : FilesBelow(path)) files.push_back(inner);
+        } else {
+            files.push_back(path);
+        }
+    }
+    return files;
+}
+
+} // namespace
+
+// One transfer over every kind of path at the limits: each song lands whole
+// under its own name or fails with its line (and box) alone.
+TEST_F(CopyTest, PathsAtTheLimitsCopyWholeOrFailAlone) {
+    // .mp3 lands at the same length as its source (E:\Music, C:\qcsrc), .wma
+    // three characters longer (E:\Music\wm).
+    WriteDeviceSetting(L"Settings", L"ExtCount", L"2");
+    WriteDeviceSetting(L"Settings", L"Ext2", L"wma");
+    WriteDeviceSetting(L"Settings", L"Path2", L"Music\\wm");
+    SearchOnly(kSourceRoot);
+    ULARGE_INTEGER free = {};
+    ASSERT_TRUE(::GetDiskFreeSpaceExW(L"E:\\", &free, nullptr, nullptr));
+    ASSERT_GT(free.QuadPart, 3 * kBigSize) << "the player needs room for the 4 GiB song";
+
+    enum Outcome { kCopied, kNotSearched, kNoDestination };
+    struct Case {
+        const char* name;
+        std::wstring source;
+        ULONGLONG size;
+        Outcome outcome;
+    } cases[] = {
+        {"source and destination of 259", SourceOfLength(259, L"s", L".mp3"), 70000, kCopied},
+        {"source of 260", SourceOfLength(260, L"s", L".mp3"), 10, kNotSearched},
+        {"source of 261", SourceOfLength(261, L"s", L".mp3"), 10, kNotSearched},
+        {"destination of 259", SourceOfLength(256, L"d", L".wma"), 70000, kCopied},
+        {"destination of 260", SourceOfLength(257, L"d", L".wma"), 10, kNoDestination},
+        {"destination of 261", SourceOfLength(258, L"d", L".wma"), 10, kNoDestination},
+        {"Chinese", Src(L"\u4E2D\u6587\\\u6D41\u884C\u6B4C\u66F2.mp3"), 65537, kCopied},
+        {"Japanese", Src(L"\u65E5\u672C\u8A9E\\\u3055\u304F\u3089 \u30B5\u30AF\u30E9.mp3"), 1000, kCopied},
+        {"Thai", Src(L"\u0E44\u0E17\u0E22\\\u0E40\u0E1E\u0E25\u0E07.mp3"), 1000, kCopied},
+        {"Cyrillic", Src(L"\u041A\u0438\u0440\u0438\u043B\u043B\u0438\u0446\u0430\\\u041F\u0435\u0441\u043D\u044F.wma"),
+         1000, kCopied},
+        // Surrogate pairs: a G clef and a face, in the folder and the name.
+        {"outside the BMP", Src(L"\U0001D11E\\\U0001F600 \U0001D11E.mp3"), 1000, kCopied},
+        {"read-only source", Src(L"ro.mp3"), 1000, kCopied},
+        {"empty song", Src(L"empty.mp3"), 0, kCopied},
+        {"over 4 GiB, sparse", Src(L"big.mp3"), kBigSize, kCopied},
+    };
+    struct CBigCleanup {
+        ~CBigCleanup() {
+            ::DeleteFileW(Src(L"big.mp3").c_str());
+            ::DeleteFileW(L"E:\\Music\\big.mp3");
+        }
+    } bigCleanup;
+    std::vector<std::wstring> landed;
+    int copied = 0;
+    auto destOf = [](const std::wstring& source) {
+        return (source.back() == L'3' ? L"E:\\Music" : L"E:\\Music\\wm") + source.substr(::lstrlenW(kSourceRoot));
+    };
+    for (const Case& c : cases) {
+        if (c.size == kBigSize) {
+            ASSERT_TRUE(MakeBigFile(c.source)) << c.name;
+        } else {
+            ASSERT_TRUE(MakeFile(c.source, c.size)) << c.name;
+        }
+        if (c.outcome == kCopied) {
+            landed.push_back(destOf(c.source));
+            ++copied;
+        }
+    }
+    ASSERT_TRUE(::SetFileAttributesW(Src(L"ro.mp3").c_str(), FILE_ATTRIBUTE_READONLY));
+
+    CTestThread worker;
+    CRecorder rec;
+    ASSERT_EQ(0u, RunTransfer(worker, rec, 600000)) << rec.Describe(WM_APP_SET_PROGRESS_POS);
+    EXPECT_EQ(std::vector<LPARAM>{copied}, rec.LParams(WM_APP_TRANSFER_COMPLETE));
+    const std::vector<std::string> log = rec.Log();
+    std::vector<std::string> boxes;
+    for (const Posted& p : rec.messages) {
+        if (p.message == WM_APP_MESSAGE_BOX) boxes.push_back(Narrow(p.text));
+    }
+    std::vector<std::string> wantBoxes;
+    const std::vector<std::wstring> history = HistoryLines();
+    for (const Case& c : cases) {
+        std::wstring outcome = c.outcome == kCopied        ? L"Complete."
+                               : c.outcome == kNotSearched ? L"Failed. (Source file could not be read.)"
+                                                           : L"Failed. (Destination file could not be created.)";
+        EXPECT_EQ(1, std::count(log.begin(), log.end(), LogLine(c.source, outcome))) << c.name;
+        if (c.outcome == kNoDestination) wantBoxes.push_back(Box126(c.source.substr(c.source.rfind(L'\\') + 1)));
+        const std::wstring field = L",\"" + c.source + L"\"";
+        bool inHistory = std::any_of(history.begin(), history.end(), [&](const std::wstring& line) {
+            return line.size() > field.size() && line.compare(line.size() - field.size(), field.size(), field) == 0;
+        });
+        EXPECT_EQ(c.outcome == kCopied, inHistory) << c.name;
+        if (c.outcome != kCopied) continue;
+        EXPECT_TRUE(c.size == kBigSize ? SameBigContent(c.source, destOf(c.source))
+                                        : SameContent(c.source, destOf(c.source)))
+            << c.name;
+    }
+    EXPECT_EQ(wantBoxes, boxes);
+    EXPECT_EQ(static_cast<size_t>(copied), history.size());
+    // Nothing but the songs themselves: no partial copy, no stray name.
+    std::vector<std::wstring> onPlayer = FilesBelow(L"E:\\Music");
+    std::sort(onPlayer.begin(), onPlayer.end());
+    std::sort(landed.begin(), landed.end());
+    EXPECT_EQ(landed, onPlayer);
+    EXPECT_TRUE(::GetFileAttributesW(Src(L"ro.mp3").c_str()) & FILE_ATTRIBUTE_READONLY) << "the source is untouched";
+    ::SetFileAttributesW(Src(L"ro.mp3").c_str(), FILE_ATTRIBUTE_NORMAL);
 }

@@ -227,6 +227,8 @@ TEST(StoredFileFuzz, DamagedFilesWorkOrFailWithTheirMessage) {
         watchdog.Begin(what);
         const DWORD start = ::GetTickCount();
         const std::vector<std::wstring> pairsBefore = Pairs(paths[kDeviceIni]);
+        std::string iniBefore, iniAfter;
+        ReadBytes(paths[kDeviceIni], iniBefore);
 
         // The start: identity, then the device settings.
         int firstContact = 0;
@@ -292,7 +294,9 @@ TEST(StoredFileFuzz, DamagedFilesWorkOrFailWithTheirMessage) {
             if (target == kDeviceId && t >= kSettingsIni) continue;
             EXPECT_TRUE(ReadBytes(paths[t], now) && now == (t == target ? bytes : base[t])) << kTargetNames[t];
         }
-        if (!(target == kDeviceIni && folder)) {
+        // Untouched, or meaning the same pairs. (The platform reads a UTF-16
+        // file cut inside a character differently from one time to the next.)
+        if (!(target == kDeviceIni && folder) && !(ReadBytes(paths[kDeviceIni], iniAfter) && iniAfter == iniBefore)) {
             EXPECT_EQ(pairsBefore, Pairs(paths[kDeviceIni]));
         }
 

@@ -130,6 +130,16 @@ TEST_F(SearchTest, ExtensionTableAndCapacityKeys) {
         ::GetPrivateProfileStringW(L"DiskSpace", L"Margin", L"-", margin, 32, DeviceIniPath().c_str());
         EXPECT_EQ(std::string(c.sizeTypeAfter) + "," + c.marginAfter, Narrow(type) + "," + Narrow(margin)) << c.name;
     }
+    // A UTF-16 file cut inside its last character is read but not written
+    // back, which would complete that character with a stray byte.
+    WriteDeviceSetting(L"DiskSpace", nullptr, nullptr);
+    std::string torn, after;
+    ASSERT_TRUE(ReadBytes(DeviceIniPath(), torn));
+    torn.resize(torn.size() - 1);
+    ASSERT_TRUE(WriteBytes(DeviceIniPath(), torn));
+    ASSERT_TRUE(worker.LoadCapacitySettings());
+    EXPECT_EQ(20971520ull, GetFreeSpaceMargin());
+    EXPECT_TRUE(ReadBytes(DeviceIniPath(), after) && after == torn);
 }
 
 TEST_F(SearchTest, TheWalkCollectsNewTargetsBelowTheLengthLimitAndRepeatsTheirFolders) {
