@@ -188,7 +188,7 @@ void BenchRescanMemory(int files) {
         std::printf("cannot write the history\n");
         return;
     }
-    SearchOnly(kLibrary);
+    SearchOnly({kLibrary});
     wchar_t self[MAX_PATH + 1], temp[MAX_PATH + 1];
     ::GetModuleFileNameW(nullptr, self, MAX_PATH + 1);
     ::GetTempPathW(MAX_PATH + 1, temp);
@@ -278,7 +278,7 @@ void BenchNoOpTransfer(int files) {
         std::printf("cannot write the history\n");
         return;
     }
-    SearchOnly(kLibrary);
+    SearchOnly({kLibrary});
 
     double walk = 1e9, transfer = 1e9;
     int walked = 0;

@@ -1,6 +1,7 @@
 #include "EngineSupport.h"
 #include "engine/CopyRules.h"
 #include "engine/MatchIndex.h"
+#include "engine/TimeStamp.h"
 
 #include <gtest/gtest.h>
 #include <errno.h>
@@ -8,57 +9,32 @@
 
 using namespace qctest;
 
-TEST(MakeUniqueDestPath, NumbersFromTwoAndCountFoldersAsTaken) {
-    ResetSources();
+TEST(CopyRules, UniqueNamesMegabytesNeededAndThePartialName) {
+    ResetPlayer();
     const std::wstring f = Src(L"rules");
     for (const wchar_t* name : {L"song.mp3", L"readme", L"twice.mp3", L"twice (02).mp3", L"a.b.mp3"}) {
-        ASSERT_TRUE(MakeFile(Join(f, name), 1)) << Narrow(name);
+        ASSERT_TRUE(MakeFile(Join(f, name), 1));
     }
     ASSERT_TRUE(MakeDirs(f + L"\\folder (02).wma"));
-    for (int n = 2; n <= 100; ++n) {
-        ASSERT_TRUE(MakeFile(f + L"\\many (" + (n < 10 ? L"0" : L"") + std::to_wstring(n) + L").mp3", 0));
-    }
-    struct Case {
-        const char* name;
-        const wchar_t *taken, *expected;
-    } cases[] = {
-        {"first free name is (02)", L"song.mp3", L"song (02).mp3"},
-        {"(02) taken gives (03)", L"twice.mp3", L"twice (03).mp3"},
-        {"no extension", L"readme", L"readme (02)"},
-        {"a folder of that name is taken", L"folder.wma", L"folder (03).wma"},
-        {"only the last dot starts the extension", L"a.b.mp3", L"a.b (02).mp3"},
-        {"three digits from 100 on", L"many.mp3", L"many (101).mp3"},
-    };
-    for (const Case& c : cases) {
+    for (int n = 2; n <= 100; ++n) ASSERT_TRUE(MakeFile(f + L"\\many (" + (n < 10 ? L"0" : L"") + std::to_wstring(n) + L").mp3", 0));
+    const std::pair<const wchar_t*, const wchar_t*> names[] = {
+        {L"song.mp3", L"song (02).mp3"}, {L"twice.mp3", L"twice (03).mp3"}, {L"readme", L"readme (02)"},
+        {L"folder.wma", L"folder (03).wma"}, {L"a.b.mp3", L"a.b (02).mp3"}, {L"many.mp3", L"many (101).mp3"}};
+    for (const auto& c : names) {
         wchar_t buffer[kDestPathChars];
-        ::lstrcpynW(buffer, Join(f, c.taken).c_str(), kDestPathChars);
+        ::lstrcpynW(buffer, Join(f, c.first).c_str(), kDestPathChars);
         MakeUniqueDestPath(buffer);
-        EXPECT_EQ(Narrow(Join(f, c.expected)), Narrow(buffer)) << c.name;
+        EXPECT_EQ(Narrow(Join(f, c.second)), Narrow(buffer));
     }
-}
 
-TEST(CopyRules, MegabytesStillNeededFreeSpaceAndPartialName) {
-    const ULONGLONG MB = 1048576;
-    struct Case {
-        const char* name;
-        ULONGLONG remaining, usableMb, expected;
-    } cases[] = {
-        {"20 MB left, 5 MB usable", 20 * MB, 5, 15},
-        {"one whole kilobyte more rounds up", 20 * MB + 1024, 5, 16},
-        {"less than a kilobyte more does not", 20 * MB + 1000, 5, 15},
-        {"a kilobyte high in the last megabyte", 20 * MB + 0xFFC00, 5, 16},
-        {"bits above 19 do not round", 21 * MB, 5, 16},
-        // The file grew after the search: less is left than there is room.
-        {"remaining below usable reports 1", 3 * MB, 5, 1},
-        {"equal whole megabytes reports 1", 5 * MB + 100, 5, 1},
-        {"no room at all", 7 * MB, 0, 7},
-    };
-    for (const Case& c : cases) EXPECT_EQ(c.expected, MegabytesStillNeeded(c.remaining, c.usableMb)) << c.name;
-
+    // Whole megabytes remaining minus usable, plus one for a whole kilobyte below a megabyte; never below 1.
+    const ULONGLONG MB = 1048576, needed[][3] = {
+        {20 * MB, 5, 15}, {20 * MB + 1024, 5, 16}, {20 * MB + 1000, 5, 15}, {20 * MB + 0xFFC00, 5, 16},
+        {21 * MB, 5, 16}, {3 * MB, 5, 1}, {5 * MB + 100, 5, 1}, {7 * MB, 0, 7}};
+    for (const auto& c : needed) EXPECT_EQ(c[2], MegabytesStillNeeded(c[0], c[1])) << c[0] << " " << c[1];
     // A drive that cannot be asked (the player was removed) has no room.
     SetFreeSpaceMargin(0, 0);
     EXPECT_EQ(0u, GetUsableFreeBytes(L"Q:\\"));
-    EXPECT_EQ(0u, GetUsableFreeMegabytes(L"Q:\\"));
     EXPECT_GT(GetUsableFreeBytes(L"C:\\"), 0u);
 
     wchar_t partial[MAX_PATH + 1];
@@ -69,20 +45,25 @@ TEST(CopyRules, MegabytesStillNeededFreeSpaceAndPartialName) {
     EXPECT_FALSE(MakePartialCopyPath((L"E:\\" + std::wstring(MAX_PATH - 5, L'd') + L"\\a.mp3").c_str(), partial));
 }
 
-TEST(MatchIndex, OnlyTheLettersAToZFoldTheirCase) {
-    auto set = [](CTransferFile& record, const wchar_t* path) {
-        record.SetTimeStamp(L"20070314093005");
-        record.SetFileSize(1);
-        record.SetPath(path);
-    };
-    CTransferFile known, sameName, otherName;
-    set(known, L"C:\\\x00C9T\x00E9.mp3");
-    set(sameName, L"c:\\\x00C9t\x00E9.MP3");
-    set(otherName, L"C:\\\x00E9T\x00E9.mp3");
-    CMatchIndex index;
-    index.Add(&known);
-    EXPECT_EQ(&known, index.Find(sameName));
-    EXPECT_EQ(nullptr, index.Find(otherName)) << "other letters keep their case";
+TEST(MatchIndex, OnlyAToZFoldAndEveryRecordSurvivesGrowthAndRemoval) {
+    std::vector<CTransferFile> records(40);
+    for (size_t i = 0; i < records.size(); ++i) {
+        records[i].SetTimeStamp(L"20070314093005");
+        records[i].SetFileSize(i % 3);
+        records[i].SetPath((L"C:\\\x00C9T\x00E9\\" + std::to_wstring(i) + L".mp3").c_str());
+    }
+    CMatchIndex index;  // grows from 16 slots while it holds records
+    for (CTransferFile& r : records) index.Add(&r);
+    for (size_t i = 0; i < records.size(); i += 2) index.Remove(&records[i]);
+    CTransferFile probe;
+    probe.SetTimeStamp(L"20070314093005");
+    for (size_t i = 0; i < records.size(); ++i) {
+        probe.SetFileSize(i % 3);
+        probe.SetPath((L"c:\\\x00C9t\x00E9\\" + std::to_wstring(i) + L".MP3").c_str());
+        EXPECT_EQ(i % 2 ? &records[i] : nullptr, index.Find(probe)) << i;
+        probe.SetPath((L"C:\\\x00E9T\x00E9\\" + std::to_wstring(i) + L".mp3").c_str());
+        EXPECT_EQ(nullptr, index.Find(probe)) << i << ": other letters keep their case";
+    }
 }
 
 namespace {
@@ -95,22 +76,42 @@ public:
 };
 } // namespace
 
-TEST(WorkThread, OneThreadAtATimeAndTheStopFlagStaysUntilReset) {
+TEST(WorkThread, OneThreadAtATimeAndTheStopStaysUntilReset) {
     CJob job;
     ASSERT_EQ(0, job.Start(nullptr));
-    EXPECT_EQ(EBUSY, job.Start(nullptr)) << "a second start while running";
+    EXPECT_EQ(EBUSY, job.Start(nullptr));
     EXPECT_EQ(STILL_ACTIVE, job.GetExitCode());
     EXPECT_EQ(0, job.Stop(CWorkThread::kStopWaitTimeout, 5000));
     EXPECT_EQ(0, job.IsRunning());
     EXPECT_EQ(7u, job.GetExitCode());
-    EXPECT_EQ(1, job.IsStopRequested()) << "the request stays until ResetStop";
+    EXPECT_EQ(1, job.IsStopRequested());
     job.ResetStop();
     EXPECT_EQ(0, job.IsStopRequested());
 
-    // The receiver frees texts with the process heap: 2,048 zeroed bytes.
+    // The window frees texts from the process heap: 2,048 zeroed bytes.
     wchar_t* text = AllocTransferText();
     ASSERT_NE(nullptr, text);
     EXPECT_EQ(2048u, ::HeapSize(::GetProcessHeap(), 0, text));
     EXPECT_EQ(std::wstring(kTransferTextChars, L'\0'), std::wstring(text, kTransferTextChars));
     FreeTransferText(text);
+}
+
+// This program runs with TZ=Europe/Berlin: UTC+1 in winter, UTC+2 in summer.
+TEST(TimeStamp, EachTimeWithTheOffsetInForceAtThatTime) {
+    TIME_ZONE_INFORMATION zone;
+    ASSERT_NE(TIME_ZONE_ID_UNKNOWN, ::GetTimeZoneInformation(&zone));
+    ASSERT_NE(0, zone.DaylightBias) << "the zone of this run has no daylight saving";
+    const std::pair<SYSTEMTIME, const char*> cases[] = {
+        {Utc(2007, 1, 5, 11, 0, 0), "20070105120000"}, {Utc(2007, 7, 5, 10, 0, 0), "20070705120000"},
+        {Utc(2006, 12, 31, 23, 30, 5), "20070101003005"}, {Utc(2007, 3, 25, 0, 59, 59), "20070325015959"},
+        {Utc(2007, 3, 25, 1, 0, 0), "20070325030000"}};
+    for (const auto& c : cases) {
+        FILETIME ft;
+        wchar_t text[kTimeStampChars + 1], once[kTimeStampChars + 1];
+        ASSERT_TRUE(::SystemTimeToFileTime(&c.first, &ft));
+        // Also with the zone's rules taken once, as the search passes them on.
+        ASSERT_TRUE(MakeTimeStampText(ft, text) && MakeTimeStampText(ft, once, &zone));
+        EXPECT_EQ(c.second, Narrow(text));
+        EXPECT_EQ(c.second, Narrow(once));
+    }
 }

@@ -1,5 +1,6 @@
 #include "EngineSupport.h"
 #include "engine/CopyRules.h"
+#include "store/AppPaths.h"
 
 #include <gtest/gtest.h>
 #include <thread>
@@ -8,93 +9,129 @@ using namespace qctest;
 
 namespace {
 
-const SYSTEMTIME kJan5 = Utc(2007, 1, 5, 12, 0, 0);
-const SYSTEMTIME kDec31 = Utc(2006, 12, 31, 23, 59, 59);
+const SYSTEMTIME kJan5 = Utc(2007, 1, 5, 12, 0, 0), kDec31 = Utc(2006, 12, 31, 23, 59, 59);
+std::wstring Song(int folder, const std::wstring& name) { return Src(std::to_wstring(folder) + L"\\" + name); }
 
 class WorkerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetPlayer();
-        ResetSources();
+        m_live = LiveTexts();
     }
-    // Lists kSourceRoot\1, \2, ... in this order, each with one file of 10,
-    // 20, ... bytes, so the files are found in that order.
-    void ListFolders(std::initializer_list<std::pair<const wchar_t*, const SYSTEMTIME*>> files) {
-        WriteComputerSetting(L"SelectedFolders", L"1");
-        WriteComputerSetting(L"FolderCount", std::to_wstring(files.size()).c_str());
-        int n = 0;
-        for (const auto& f : files) {
-            ++n;
-            WriteComputerSetting((L"Folder" + std::to_wstring(n)).c_str(), (L"\"" + Folder(n) + L"\"").c_str());
-            ASSERT_TRUE(MakeFile(File(n, f.first), 10 * n, f.second));
-        }
+    void TearDown() override {
+        recorder.Pump(0);
+        EXPECT_EQ(m_live, LiveTexts()) << "texts leaked";
     }
-    static std::wstring Folder(int n) { return Src(std::to_wstring(n)); }
-    static std::wstring File(int n, const wchar_t* name) { return Join(Folder(n), name); }
-    // Deletes the source of the copy with this index as the copy begins.
-    void Vanish(int index, const std::wstring& path) {
-        worker.beforeCopy = [=](int i) {
-            if (i == index) ::DeleteFileW(path.c_str());
-        };
-    }
-
     CTestThread worker;
     CRecorder recorder;
+    int m_live = 0;
 };
 
 } // namespace
 
-TEST_F(WorkerTest, NoCandidateGivesExactlyTheFiveMessages) {
-    SearchOnly(kSourceRoot);
+// Three transfers of one worker: the oldest first, equal stamps in found
+// order; twenty more, one gone missing; then nothing new.
+TEST_F(WorkerTest, OldestFirstThenTheRestThenNothingNew) {
+    const std::wstring order[] = {Song(2, L"two.mp3"), Song(1, L"one.mp3"), Song(3, L"three.wma")};
+    ASSERT_TRUE(MakeFile(order[1], 10, &kJan5) && MakeFile(order[0], 20, &kDec31) && MakeFile(order[2], 30, &kJan5));
+    SearchOnly({Src(L"1"), Src(L"2"), Src(L"3")});
     EXPECT_EQ(0u, RunTransfer(worker, recorder));
-    EXPECT_EQ("SEARCH_BEGIN(0,0)\nSEARCH_END(0,0)\nRANGE(0,100)\nPOS(0,100)\nCOMPLETE(0,0)\n", recorder.Describe());
-    EXPECT_TRUE(worker.GetCandidates().empty()) << "the transfer's state is released at its end";
-}
-
-TEST_F(WorkerTest, CandidatesAreCopiedOldestFirstInFoundOrderOnEqualStamps) {
-    ListFolders({{L"one.mp3", &kJan5}, {L"two.mp3", &kDec31}, {L"three.wma", &kJan5}});
-    EXPECT_EQ(0u, RunTransfer(worker, recorder));
-    // Each file is one chunk: the first chunk of the transfer posts no
-    // progress, every later one does (30 and 60 of 60 bytes).
-    const std::wstring order[] = {File(2, L"two.mp3"), File(1, L"one.mp3"), File(3, L"three.wma")};
+    // One chunk each: the first chunk of a transfer posts no progress.
     const char* progress[] = {"", "POS(0,50)\n", "POS(0,100)\n"};
-    const char* records[] = {"20061231235959,20,", "20070105120000,10,", "20070105120000,30,"};
-    std::string expected = "SEARCH_BEGIN(0,0)\nSEARCH_END(0,0)\nRANGE(0,100)\n";
+    const wchar_t* records[] = {L"20061231235959,20,\"", L"20070105120000,10,\"", L"20070105120000,30,\""};
+    std::string expected = kSearched;
     std::vector<std::wstring> history;
     for (int i = 0; i < 3; ++i) {
-        expected += "CURRENT " + std::to_string(i + 1) + "/3 song(s) " + Narrow(order[i]) + "\nLOG(0) " +
-                    LogLine(order[i], L"") + "\n" + progress[i] + "LOG(1) " + LogLine(order[i], L"Complete.") + "\n";
-        history.push_back(std::wstring(records[i], records[i] + 18) + L"\"" + order[i] + L"\"");
-        EXPECT_EQ(SizeOf(order[i]), SizeOf(L"E:\\Music\\" + order[i].substr(order[i].rfind(L'\\') + 1))) << i;
+        expected += Current(i + 1, 3, order[i]) + Line(0, IDS_LINE_TRANSFERRING, order[i]) + progress[i] +
+                    Line(1, IDS_LINE_COMPLETE, order[i]);
+        history.push_back(records[i] + order[i] + L"\"");
+        EXPECT_TRUE(SameContent(order[i], L"E:\\Music" + order[i].substr(order[i].rfind(L'\\')))) << i;
     }
     EXPECT_EQ(expected + "POS(0,100)\nCOMPLETE(0,3)\n", recorder.Describe());
     EXPECT_EQ(history, HistoryLines());
 
-    // A second transfer finds everything in the history.
-    CRecorder again;
-    EXPECT_EQ(0u, RunTransfer(worker, again));
-    EXPECT_EQ("SEARCH_BEGIN(0,0)\nSEARCH_END(0,0)\nRANGE(0,100)\nPOS(0,100)\nCOMPLETE(0,0)\n", again.Describe());
+    SearchOnly({Src(L"1"), Src(L"2"), Src(L"3"), Src(L"4")});
+    expected = kSearched;
+    for (WORD i = 1; i <= 20; ++i) {
+        const SYSTEMTIME when = Utc(2008, 1, 1, 0, 0, i);
+        const std::wstring song = Song(4, L"f" + std::to_wstring(i) + L".mp3");
+        ASSERT_TRUE(MakeFile(song, i, &when));
+        expected += Current(i, 20, song) + Line(0, IDS_LINE_TRANSFERRING, song) +
+                    (i == 2 ? Line(1, IDS_LINE_READ_FAILED, song) + Box(IDS_SOURCE_MISSING, L"f2.mp3")
+                            : Line(1, IDS_LINE_COMPLETE, song));
+    }
+    worker.beforeCopy = [](int i) { i == 1 && ::DeleteFileW(Song(4, L"f2.mp3").c_str()); };
+    CRecorder second, third;
+    EXPECT_EQ(0u, RunTransfer(worker, second));
+    EXPECT_EQ(expected + "COMPLETE(0,19)\n", second.Describe(WM_APP_SET_PROGRESS_POS));
+    // 22 history lines, past the first size of the index that matches them: no song is copied again as "x (02)".
+    EXPECT_EQ(0u, RunTransfer(worker, third));
+    EXPECT_EQ(std::string(kSearched) + "POS(0,100)\nCOMPLETE(0,0)\n", third.Describe());
+    EXPECT_EQ(22u, HistoryLines().size());
+    EXPECT_EQ(22u, ListFolder(L"E:\\Music").size());
 }
 
-TEST_F(WorkerTest, TheSecondOfThreeMissingIsReportedAndTheRestCopied) {
-    ListFolders({{L"a.mp3", &kDec31}, {L"b.mp3", &kJan5}, {L"c.mp3", &kJan5}});
-    Vanish(1, File(2, L"b.mp3"));
-    EXPECT_EQ(0u, RunTransfer(worker, recorder));
-    EXPECT_EQ((std::vector<std::string>{LogLine(File(1, L"a.mp3"), L"Complete."),
-                                        LogLine(File(2, L"b.mp3"), L"Failed. (Source file could not be read.)"),
-                                        LogLine(File(3, L"c.mp3"), L"Complete.")}),
-              recorder.Log());
-    EXPECT_EQ(1, recorder.Count(WM_APP_MESSAGE_BOX));
-    EXPECT_NE(std::string::npos, recorder.Describe().find("BOX(16) The file \"b.mp3\" could not be found."));
-    EXPECT_EQ(std::vector<LPARAM>{2}, recorder.LParams(WM_APP_TRANSFER_COMPLETE));
-    EXPECT_EQ(static_cast<UINT>(WM_APP_TRANSFER_COMPLETE), recorder.messages.back().message) << recorder.Describe();
-    EXPECT_EQ(2u, HistoryLines().size()) << "a failed file leaves no trace in the history";
+TEST_F(WorkerTest, EachEndPostsOneEndMessageLast) {
+    // 261 characters with its folder's backslash: the walk of the first root reports it with a line.
+    const std::wstring a = Src(L"q\\a.mp3"), tooLong = Src(L"p\\" + std::wstring(238, L'p') + L"\\abcdef.mp3");
+    const struct {
+        const char* name;
+        std::function<void(CTestThread&, CRecorder&)> setup;
+        std::string messages;
+        unsigned exitCode;
+        bool copied;
+    } cases[] = {
+        {"history unreadable", [](CTestThread&, CRecorder&) { WriteBytes(HistoryPath(), "20070101000000,1,\"C:\\a\"\r\n"); },
+         "SEARCH_BEGIN(0,0)\n" + Box(IDS_READ_FAILED, kHistoryFileName) + "INTERRUPTED(0,0)\n", 1, false},
+        {"empty Ext2", [](CTestThread&, CRecorder&) { WriteDeviceSetting(L"Settings", L"Ext2", L""); },
+         "SEARCH_BEGIN(0,0)\nINTERRUPTED(0,0)\n", 1, false},
+        {"stopped first", [](CTestThread& w, CRecorder&) { w.Stop(CWorkThread::kStopNoWait, 0); },
+         "SEARCH_BEGIN(0,0)\nCANCELED(0,0)\n", 1, false},
+        // The first text the worker takes is the walk's line.
+        {"stopped while the search walks",
+         [&tooLong](CTestThread& w, CRecorder&) {
+             w.onText = [&w] { return w.Stop(CWorkThread::kStopNoWait, 0) == 0; };
+             MakeFile(tooLong, 10);
+         },
+         "SEARCH_BEGIN(0,0)\n" + Line(0, IDS_LINE_READ_FAILED, tooLong) + "CANCELED(0,0)\n", 1, false},
+        {"no room, and no memory for any text",
+         [](CTestThread& w, CRecorder&) {
+             WriteDeviceSetting(L"DiskSpace", L"Margin", L"2000000000");
+             w.onText = [] { return false; };
+         },
+         kSearched + std::string("CAPACITY_ERROR(1,0)\n"), 1, false},
+        // A folder in place of the history: it exists but cannot be written; the copy stays.
+        {"history unwritable",
+         [](CTestThread& w, CRecorder&) {
+             w.beforeCopy = [](int) { ::DeleteFileW(HistoryPath().c_str()) && ::CreateDirectoryW(HistoryPath().c_str(), nullptr); };
+         },
+         kSearched + Current(1, 1, a) + Line(0, IDS_LINE_TRANSFERRING, a) + Box(IDS_CREATE_FAILED, kHistoryFileName) +
+             "INTERRUPTED(0,0)\n", 1, true},
+        // Every post fails, and the box that cannot be shown holds nothing.
+        {"window closed",
+         [&a](CTestThread& w, CRecorder& rec) {
+             w.beforeCopy = [&a](int) { ::DeleteFileW(a.c_str()); };
+             rec.Close();
+         },
+         "", 0, false},
+    };
+    for (const auto& c : cases) {
+        ResetPlayer();
+        SearchOnly({Src(L"p"), Src(L"q")});
+        ASSERT_TRUE(MakeFile(a, 10)) << c.name;
+        CTestThread w;
+        CRecorder rec;
+        c.setup(w, rec);
+        EXPECT_EQ(c.exitCode, RunTransfer(w, rec)) << c.name;
+        EXPECT_EQ(c.messages, rec.Describe()) << c.name;
+        EXPECT_EQ(c.copied, FileExists(L"E:\\Music\\a.mp3")) << c.name;
+    }
 }
 
 TEST_F(WorkerTest, AStopDuringALargeCopyLeavesNothingBehind) {
-    SearchOnly(Folder(1));
-    const std::wstring big = File(1, L"big.mp3");
+    const std::wstring big = Src(L"big.mp3");
     ASSERT_TRUE(MakeFile(big, 8 * 1048576));
+    SearchOnly({kSourceRoot});
     worker.readDelayMs = 5;
     bool sawPartial = false, sawFinalName = true;
     recorder.onMessage = [&](const Posted& p) {
@@ -105,136 +142,44 @@ TEST_F(WorkerTest, AStopDuringALargeCopyLeavesNothingBehind) {
         worker.Stop(CWorkThread::kStopNoWait, 0);
     };
     EXPECT_EQ(1u, RunTransfer(worker, recorder));
-    EXPECT_TRUE(sawPartial);
-    EXPECT_FALSE(sawFinalName);
+    EXPECT_TRUE(sawPartial && !sawFinalName);
     // The pending line stays; no box, one end message.
-    EXPECT_EQ("SEARCH_BEGIN(0,0)\nSEARCH_END(0,0)\nRANGE(0,100)\nCURRENT 1/1 song(s) " + Narrow(big) + "\nLOG(0) " +
-                  LogLine(big, L"") + "\nCANCELED(0,0)\n",
+    EXPECT_EQ(kSearched + Current(1, 1, big) + Line(0, IDS_LINE_TRANSFERRING, big) + "CANCELED(0,0)\n",
               recorder.Describe(WM_APP_SET_PROGRESS_POS));
-    EXPECT_TRUE(ListFolder(L"E:\\Music").empty());
-    EXPECT_TRUE(HistoryLines().empty());
+    EXPECT_TRUE(ListFolder(L"E:\\Music").empty() && HistoryLines().empty());
 }
 
-TEST_F(WorkerTest, AStopWhileABoxIsOpenWaitsForTheAnswer) {
-    ListFolders({{L"a.mp3", &kDec31}, {L"b.mp3", &kJan5}});
-    Vanish(0, File(1, L"a.mp3"));
-    recorder.answerBoxes = false;
-    ASSERT_EQ(0, worker.Start(&recorder));
-    recorder.Pump(20000, WM_APP_MESSAGE_BOX);
-    ASSERT_EQ(1, recorder.Count(WM_APP_MESSAGE_BOX)) << recorder.Describe();
-    worker.Stop(CWorkThread::kStopNoWait, 0);
-    recorder.Pump(400);
-    EXPECT_EQ(static_cast<UINT>(WM_APP_MESSAGE_BOX), recorder.messages.back().message) << "went on before the answer";
-    ::SetEvent(recorder.GetAnswerEvent());
-    EXPECT_EQ(1u, RunTransfer(worker, recorder, 20000, false));
-    EXPECT_EQ(static_cast<UINT>(WM_APP_TRANSFER_CANCELED), recorder.messages.back().message) << recorder.Describe();
-    EXPECT_EQ(1, recorder.Count(WM_APP_TRANSFER_CANCELED));
-    EXPECT_FALSE(FileExists(L"E:\\Music\\b.mp3"));
-}
-
-TEST_F(WorkerTest, AnUnwritableHistoryEndsTheTransferAfterTheFirstFile) {
-    ListFolders({{L"a.mp3", &kDec31}, {L"b.mp3", &kJan5}});
-    worker.beforeCopy = [&](int index) {
-        // A folder in place of the history: it exists but cannot be opened for writing.
-        if (index != 0) return;
-        ::DeleteFileW(HistoryPath().c_str());
-        ::CreateDirectoryW(HistoryPath().c_str(), nullptr);
-    };
-    EXPECT_EQ(1u, RunTransfer(worker, recorder));
-    ::RemoveDirectoryW(HistoryPath().c_str());
-    const std::wstring a = File(1, L"a.mp3");
-    EXPECT_EQ("SEARCH_BEGIN(0,0)\nSEARCH_END(0,0)\nRANGE(0,100)\nCURRENT 1/2 song(s) " + Narrow(a) + "\nLOG(0) " +
-                  LogLine(a, L"") + "\nBOX(16) Failed to create the file. \nFile name: TransferredFiles.dat\n"
-                  "INTERRUPTED(0,0)\n",
-              recorder.Describe());
-    EXPECT_EQ(10u, SizeOf(L"E:\\Music\\a.mp3")) << "the copy stays on the player";
-}
-
-TEST_F(WorkerTest, EarlyEnds) {
-    struct Case {
-        const char* name;
-        bool damagedHistory, stopFirst, emptyExt2;
-        std::string messages;
-    } cases[] = {
-        {"history unreadable", true, false, false,
-         "SEARCH_BEGIN(0,0)\nBOX(16) Failed to read the file. \nFile name: TransferredFiles.dat\nINTERRUPTED(0,0)\n"},
-        {"search stopped by the user", false, true, false, "SEARCH_BEGIN(0,0)\nCANCELED(0,0)\n"},
-        {"empty Ext2", false, false, true, "SEARCH_BEGIN(0,0)\nINTERRUPTED(0,0)\n"},
-    };
-    for (const Case& c : cases) {
-        ResetPlayer();
-        SearchOnly(kSourceRoot);
-        ASSERT_TRUE(MakeFile(Src(L"a.mp3"), 10)) << c.name;
-        ASSERT_TRUE(!c.damagedHistory || WriteBytes(HistoryPath(), "20070101000000,1,\"C:\\a.mp3\"\r\n")) << c.name;
-        if (c.emptyExt2) WriteDeviceSetting(L"Settings", L"Ext2", L"");
-        CTestThread w;
-        CRecorder rec;
-        if (c.stopFirst) w.Stop(CWorkThread::kStopNoWait, 0);
-        EXPECT_EQ(1u, RunTransfer(w, rec)) << c.name;
-        EXPECT_EQ(c.messages, rec.Describe()) << c.name;
-        EXPECT_FALSE(FileExists(L"E:\\Music\\a.mp3")) << c.name;
-    }
-}
-
-TEST_F(WorkerTest, ShutdownEndsAThreadThatWaitsForABoxNobodyAnswers) {
-    ListFolders({{L"a.mp3", nullptr}});
-    auto* doomed = new CTestThread;
-    doomed->beforeCopy = [&](int) { ::DeleteFileW(File(1, L"a.mp3").c_str()); };
+// A stop waits for the box to be closed; ending the program releases the wait.
+TEST_F(WorkerTest, AStopWaitsForAnOpenBoxAndShutdownReleasesIt) {
+    ASSERT_TRUE(MakeFile(Song(1, L"a.mp3"), 10, &kDec31) && MakeFile(Song(2, L"b.mp3"), 10, &kJan5));
+    SearchOnly({Src(L"1"), Src(L"2")});
+    auto doomed = std::make_unique<CTestThread>();
+    doomed->beforeCopy = [](int i) { i == 0 && ::DeleteFileW(Song(1, L"a.mp3").c_str()); };
     recorder.answerBoxes = false;
     ASSERT_EQ(0, doomed->Start(&recorder));
     recorder.Pump(20000, WM_APP_MESSAGE_BOX);
     ASSERT_EQ(1, recorder.Count(WM_APP_MESSAGE_BOX)) << recorder.Describe();
-    ASSERT_EQ(1, doomed->IsRunning());
-    CHandle deleted(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    std::thread closer([&] {
-        delete doomed;
-        ::SetEvent(deleted.Get());
-    });
-    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(deleted.Get(), 8000)) << "the destructor still waits for the thread";
-    closer.join();
+    doomed->Stop(CWorkThread::kStopNoWait, 0);
+    recorder.Pump(400);
+    EXPECT_EQ(static_cast<UINT>(WM_APP_MESSAGE_BOX), recorder.messages.back().message) << "went on before the answer";
+    doomed.reset();  // stopped, not abandoned: the thread ends with its one end message
     recorder.Pump(50);
-    // The thread was stopped, not abandoned: it ended with its one end message.
     EXPECT_EQ(static_cast<UINT>(WM_APP_TRANSFER_CANCELED), recorder.messages.back().message) << recorder.Describe();
-}
+    EXPECT_EQ(1, recorder.Count(WM_APP_TRANSFER_CANCELED));
+    EXPECT_FALSE(FileExists(L"E:\\Music\\b.mp3"));
 
-TEST_F(WorkerTest, ShutdownGivesUpOnAThreadThatNeverReturns) {
-    ListFolders({{L"a.mp3", nullptr}});
+    // A thread stuck in a call (an unreachable drive) is given up on, deleted on a thread of its own.
+    CHandle inCall(::CreateEventW(nullptr, TRUE, FALSE, nullptr)), deleted(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     auto* stuck = new CTestThread;
-    stuck->beforeCopy = [](int) { ::Sleep(INFINITE); };  // as a call on an unreachable drive
-    ASSERT_EQ(0, stuck->Start(&recorder));
-    recorder.Pump(20000, WM_APP_SET_PROGRESS_RANGE);
-    // Deleted on a thread of its own, so a destructor that waits for ever
-    // fails the test instead of hanging it.
-    HANDLE deleted = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::thread([stuck, deleted] {
-        delete stuck;
-        ::SetEvent(deleted);
-    }).detach();
-    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(deleted, 25000)) << "shutdown waits for ever";
-}
-
-TEST_F(WorkerTest, TextsOfPostsThatFailAreFreed) {
-    // Busy blocks of the process heap with the size of a text buffer.
-    auto countTextBlocks = [] {
-        HANDLE heap = ::GetProcessHeap();
-        ::HeapLock(heap);
-        PROCESS_HEAP_ENTRY entry = {};
-        int count = 0;
-        while (::HeapWalk(heap, &entry)) {
-            count += (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) && entry.cbData == kTransferTextBytes;
-        }
-        ::HeapUnlock(heap);
-        return count;
+    stuck->beforeCopy = [event = inCall.Get()](int) {
+        ::SetEvent(event);
+        ::Sleep(INFINITE);
     };
-    SearchOnly(Folder(1));
-    for (int i = 1; i < 20; ++i) ASSERT_TRUE(MakeFile(File(1, (L"f" + std::to_wstring(i) + L".mp3").c_str()), 10));
-    // One box that cannot be shown: the copy of the first file finds it gone.
-    Vanish(0, File(1, L"f1.mp3"));
-    recorder.Close();  // the window is gone: every post fails
-    int before = countTextBlocks();
-    ASSERT_EQ(0, worker.Start(&recorder));
-    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(worker.GetThreadHandle(), 20000)) << "an unshown box held it";
-    EXPECT_EQ(0u, worker.GetExitCode());
-    EXPECT_EQ(before, countTextBlocks()) << "text buffers leaked";
-    EXPECT_EQ(18u, HistoryLines().size());
+    ASSERT_EQ(0, stuck->Start(&recorder));
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(inCall.Get(), 20000));
+    std::thread([stuck, event = deleted.Get()] {
+        delete stuck;
+        ::SetEvent(event);
+    }).detach();
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(deleted.Get(), 25000)) << "shutdown waits for ever";
 }
