@@ -10,12 +10,8 @@ namespace {
 
 class CopyTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ResetPlayer();
-        SetFreeSpaceMargin(0, 0);
-    }
-    // Names only this program's locale spells are removed by this program.
-    void TearDown() override { ResetPlayer(); }
+    void SetUp() override { ResetPlayer(), SetFreeSpaceMargin(0, 0); }
+    void TearDown() override { ResetPlayer(); }  // names only this program's locale spells go with it
     CTestThread worker;
     CRecorder rec;
 };
@@ -43,99 +39,6 @@ TEST_F(CopyTest, ChunksProgressAndContent) {
         EXPECT_EQ(c.first, fresh.GetTransferredBytes()) << c.first;
         EXPECT_EQ(std::vector<std::wstring>{L"chunks.mp3"}, ListFolder(L"E:\\Music")) << c.first;
     }
-}
-
-TEST_F(CopyTest, FailuresReportTheirLineAndBoxAndLeaveNothingBehind) {
-    const std::wstring x = Src(L"x.mp3"), m = L"E:\\Music\\x.mp3", folder = L"E:\\L\\" + std::wstring(200, L'f');
-    const std::wstring longName = folder + L"\\" + std::wstring(258 - folder.size() - 5, L'n') + L".mp3";
-    ASSERT_TRUE(MakeFile(x, 5 * 65536) && MakeFile(L"E:\\Blocked", 1) && MakeFile(L"E:\\Music\\old.mp3", 10) &&
-                MakeFile(longName, 1));
-    wchar_t renamed[kDestPathChars];  // 263 characters
-    ::lstrcpynW(renamed, longName.c_str(), kDestPathChars);
-    MakeUniqueDestPath(renamed);
-    const Fault N = Fault::kNone;
-    const UINT R = IDS_LINE_READ_FAILED, C = IDS_LINE_CREATE_FAILED;
-    const struct {
-        const char* name;
-        std::wstring source, dest;
-        Fault sourceFault, destFault;
-        UINT line, box;
-    } cases[] = {
-        {"missing source", Src(L"gone\\x.mp3"), m, N, N, R, IDS_SOURCE_MISSING},
-        {"size unknown", x, m, Fault::kSizeFails, N, R, IDS_SOURCE_MISSING},
-        {"read fails halfway", x, m, Fault::kReadFails, N, R, IDS_SOURCE_IN_USE},
-        {"source shrank", x, m, Fault::kShrinks, N, R, IDS_SOURCE_IN_USE},
-        {"folder is a file", x, L"E:\\Blocked\\x.mp3", N, N, C, IDS_DEST_UNWRITABLE},
-        {"renamed beyond the limit", x, renamed, N, N, C, IDS_DEST_UNWRITABLE},
-        {"an existing file is never overwritten", x, L"E:\\Music\\old.mp3", N, N, C, IDS_DEST_UNWRITABLE},
-        {"write fails halfway", x, m, N, Fault::kWriteFails, C, IDS_DEST_UNWRITABLE},
-        {"short write", x, m, N, Fault::kShortWrite, C, IDS_DEST_UNWRITABLE},
-    };
-    for (const auto& c : cases) {
-        CTestThread w;
-        rec.messages.clear();
-        w.sourceFault = c.sourceFault;
-        w.destFault = c.destFault;
-        w.faultAfter = 2 * 65536;
-        const std::wstring in = c.dest.substr(0, c.dest.rfind(L'\\'));
-        const auto before = ListFolder(in);
-        const ULONGLONG sizeBefore = SizeOf(c.dest);
-        EXPECT_FALSE(WriteHere(w, rec, c.source, c.dest)) << c.name;
-        EXPECT_EQ(Line(1, c.line, c.source) + Box(c.box, NameOf(c.box == IDS_DEST_UNWRITABLE ? c.dest : x)),
-                  rec.Describe(WM_APP_SET_PROGRESS_POS)) << c.name;
-        EXPECT_EQ(sizeBefore, SizeOf(c.dest)) << c.name;
-        EXPECT_EQ(before, ListFolder(in)) << c.name << ": nothing left behind";
-    }
-}
-
-TEST_F(CopyTest, AnInterruptedCopyNeverHasTheRealNameAndATooDeepFolderTakesItDirectly) {
-    const std::wstring song = Src(L"song.mp3"), dest = L"E:\\Music\\song.mp3";
-    ASSERT_TRUE(MakeFile(song, 5 * 65536));
-    // The player goes away mid-copy: writes fail and nothing can be deleted.
-    worker.destFault = Fault::kVanishes;
-    worker.faultAfter = 2 * 65536;
-    EXPECT_FALSE(WriteHere(worker, rec, song, dest));
-    EXPECT_EQ(std::vector<std::wstring>{kPartialCopyName}, ListFolder(L"E:\\Music")) << "nothing under the real name";
-    // The next copy into that folder replaces the rest.
-    worker.destFault = Fault::kNone;
-    EXPECT_TRUE(WriteHere(worker, rec, song, dest) && SameContent(song, dest));
-    EXPECT_EQ(std::vector<std::wstring>{L"song.mp3"}, ListFolder(L"E:\\Music"));
-    // 258 characters: no room for the partial name.
-    const std::wstring folder = L"E:\\Deep\\" + std::wstring(243, L'd');
-    ASSERT_TRUE(MakeDirs(folder));
-    EXPECT_TRUE(WriteHere(worker, rec, song, folder + L"\\01.mp3") && SameContent(song, folder + L"\\01.mp3"));
-    EXPECT_EQ(std::vector<std::wstring>{L"01.mp3"}, ListFolder(folder));
-}
-
-// The host mounts E:\ReadOnly read-only for this program (root is not stopped by permissions).
-TEST_F(CopyTest, AFolderThatCannotBeMadeMarksLaterFailuresUntilTheTransferEnds) {
-    const char* state = std::getenv("QC_READONLY_FOLDER");
-    if (!state || std::string(state) != "mounted") GTEST_SKIP() << "no read-only folder could be mounted";
-    WriteDeviceSetting(L"Settings", L"Path1", L"Blocked\\sub");
-    WriteDeviceSetting(L"Settings", L"Path2", L"ReadOnly");
-    SearchOnly({kSourceRoot});
-    // c before the folder fails, a whose folder fails, b after it; then again once the folder can be made.
-    const std::wstring songs[] = {Src(L"c.wma"), Src(L"a.mp3"), Src(L"b.wma")};
-    for (WORD i = 0; i < 3; ++i) {
-        const SYSTEMTIME when = Utc(2007, 1, 1 + i, 0, 0, 0);
-        ASSERT_TRUE(MakeFile(songs[i], 10, &when));
-    }
-    ASSERT_TRUE(MakeFile(L"E:\\Blocked", 1));
-    const UINT lines[2][3] = {{IDS_LINE_CREATE_FAILED, IDS_LINE_FOLDER_FAILED, IDS_LINE_FOLDER_FAILED},
-                              {IDS_LINE_CREATE_FAILED, IDS_LINE_COMPLETE, IDS_LINE_CREATE_FAILED}};
-    for (int pass = 0; pass < 2; ++pass) {
-        rec.messages.clear();
-        EXPECT_EQ(0u, RunTransfer(worker, rec));
-        std::string expected = kSearched;
-        for (int i = 0; i < 3; ++i) {
-            expected += Current(i + 1, 3, songs[i]) + Line(0, IDS_LINE_TRANSFERRING, songs[i]) +
-                        Line(1, lines[pass][i], songs[i]) +
-                        (pass == 1 && i == 1 ? "" : Box(IDS_DEST_UNWRITABLE, NameOf(songs[i])));
-        }
-        EXPECT_EQ(expected + "COMPLETE(0," + std::to_string(pass) + ")\n", rec.Describe(WM_APP_SET_PROGRESS_POS));
-        ::DeleteFileW(L"E:\\Blocked");
-    }
-    EXPECT_TRUE(ListFolder(L"E:\\ReadOnly").empty() && SameContent(songs[1], L"E:\\Blocked\\sub\\a.mp3"));
 }
 
 namespace {
@@ -174,58 +77,115 @@ bool BigFile(const std::wstring& path, bool write) {
 
 } // namespace
 
-// One transfer over every kind of path at the limits: each song lands whole
-// under its own name or fails with its line (and box) alone.
-TEST_F(CopyTest, PathsAtTheLimitsCopyWholeOrFailAlone) {
-    // .mp3 lands at the length of its source (E:\Music, C:\qcsrc), .wma three characters longer (E:\Music\wm).
-    WriteDeviceSetting(L"Settings", L"Path2", L"Music\\wm");
+// Every kind of path at the limits and every failure of a copy in one
+// transfer, each song found in order of its stamp: each lands whole under its
+// own name or fails with its line and box alone, and only its own. The next
+// transfer tries the failed songs again, with the folder-error mark cleared.
+TEST_F(CopyTest, EachSongLandsWholeOrFailsAloneWithItsLineAndBox) {
+    // The host mounts E:\ReadOnly read-only for this program (root is not stopped by permissions).
+    const char* state = std::getenv("QC_READONLY_FOLDER");
+    if (!state || std::string(state) != "mounted") GTEST_SKIP() << "no read-only folder could be mounted";
+    // .mp3 lands at the length of its source (E:\Music, C:\qcsrc), .wma three characters longer; E:\Blocked is a file.
+    const wchar_t* settings[][2] = {{L"ExtCount", L"4"}, {L"Path2", L"Music\\wm"}, {L"Ext3", L"ogg"}, {L"Path3", L"ReadOnly"},
+                                    {L"Ext4", L"aac"}, {L"Path4", L"Blocked\\sub"}};
+    for (const auto& k : settings) WriteDeviceSetting(L"Settings", k[0], k[1]);
     SearchOnly({kSourceRoot});
     ULARGE_INTEGER free = {};
     ASSERT_TRUE(::GetDiskFreeSpaceExW(L"E:\\", &free, nullptr, nullptr) && free.QuadPart > 3 * kBigSize);
-    const UINT copied = IDS_LINE_COMPLETE, unsearched = IDS_LINE_READ_FAILED, noDest = IDS_LINE_CREATE_FAILED;
-    const std::wstring big = Src(L"big.mp3");
-    const std::pair<std::wstring, UINT> cases[] = {
-        {SourceOfLength(259, L"s", L".mp3"), copied}, {SourceOfLength(260, L"s", L".mp3"), unsearched},
-        {SourceOfLength(261, L"s", L".mp3"), unsearched}, {SourceOfLength(256, L"d", L".wma"), copied},
-        {SourceOfLength(257, L"d", L".wma"), noDest}, {SourceOfLength(258, L"d", L".wma"), noDest},
-        {Src(L"\u4E2D\u6587\\\u6D41\u884C\u6B4C\u66F2.mp3"), copied},                                     // Chinese
-        {Src(L"\u65E5\u672C\u8A9E\\\u3055\u304F\u3089 \u30B5\u30AF\u30E9.mp3"), copied},                 // Japanese
-        {Src(L"\u0E44\u0E17\u0E22\\\u0E40\u0E1E\u0E25\u0E07.mp3"), copied},                              // Thai
-        {Src(L"\u041A\u0438\u0440\u0438\u043B\u043B\u0438\u0446\u0430\\\u041F\u0435\u0441\u043D\u044F.wma"), copied},
-        {Src(L"\U0001D11E\\\U0001F600 \U0001D11E.mp3"), copied},  // surrogate pairs in the folder and the name
-        {Src(L"ro.mp3"), copied}, {Src(L"empty.mp3"), copied}, {big, copied},
+    enum Kind { kCopied, kUnsearched, kNoDest, kFails };
+    struct Row {
+        Row(std::wstring s, Kind k, UINT l = 0, UINT b = 0, Fault sf = Fault::kNone, Fault df = Fault::kNone, std::wstring n = L"")
+            : source(s), kind(k), line(l), box(b), sourceFault(sf), destFault(df), boxName(n) {}
+        UINT Line() const { return kind == kCopied ? IDS_LINE_COMPLETE : kind == kNoDest ? IDS_LINE_CREATE_FAILED : line; }
+        std::wstring source;
+        Kind kind;
+        UINT line, box;
+        Fault sourceFault, destFault;
+        std::wstring boxName;
+    };
+    const std::wstring renamed = SourceOfLength(258, L"r", L".mp3"), big = Src(L"big.mp3");
+    const Row rows[] = {
+        {SourceOfLength(259, L"s", L".mp3"), kCopied}, {SourceOfLength(260, L"s", L".mp3"), kUnsearched, IDS_LINE_READ_FAILED},
+        {SourceOfLength(261, L"s", L".mp3"), kUnsearched, IDS_LINE_READ_FAILED}, {SourceOfLength(256, L"d", L".wma"), kCopied},
+        {SourceOfLength(257, L"d", L".wma"), kNoDest, 0, IDS_DEST_UNWRITABLE},
+        {SourceOfLength(258, L"d", L".wma"), kNoDest, 0, IDS_DEST_UNWRITABLE},
+        {Src(L"\u4E2D\u6587\\\u6D41\u884C\u6B4C\u66F2.mp3"), kCopied},                      // Chinese
+        {Src(L"\u65E5\u672C\u8A9E\\\u3055\u304F\u3089 \u30B5\u30AF\u30E9.mp3"), kCopied},  // Japanese
+        {Src(L"\u0E44\u0E17\u0E22\\\u0E40\u0E1E\u0E25\u0E07.mp3"), kCopied},               // Thai
+        {Src(L"\u041A\u0438\u0440\u0438\u043B\u043B\u0438\u0446\u0430\\\u041F\u0435\u0441\u043D\u044F.wma"), kCopied},
+        {Src(L"\U0001D11E\\\U0001F600 \U0001D11E.mp3"), kCopied},  // surrogate pairs in the folder and the name
+        {Src(L"ro.mp3"), kCopied}, {Src(L"empty.mp3"), kCopied},
+        {Src(std::wstring(243, L'd') + L"\\a.mp3"), kCopied},  // no room for the partial name: written under its own
+        {Src(L"missing.mp3"), kFails, IDS_LINE_READ_FAILED, IDS_SOURCE_MISSING},
+        {Src(L"size.mp3"), kFails, IDS_LINE_READ_FAILED, IDS_SOURCE_MISSING, Fault::kSizeFails, Fault::kNone},
+        {Src(L"read.mp3"), kFails, IDS_LINE_READ_FAILED, IDS_SOURCE_IN_USE, Fault::kReadFails, Fault::kNone},
+        {Src(L"shrank.mp3"), kFails, IDS_LINE_READ_FAILED, IDS_SOURCE_IN_USE, Fault::kShrinks, Fault::kNone},
+        {Src(L"write.mp3"), kFails, IDS_LINE_CREATE_FAILED, IDS_DEST_UNWRITABLE, Fault::kNone, Fault::kWriteFails},
+        {Src(L"short.mp3"), kFails, IDS_LINE_CREATE_FAILED, IDS_DEST_UNWRITABLE, Fault::kNone, Fault::kShortWrite},
+        // The player goes away: its partial copy stays until the next copy into that folder replaces it.
+        {Src(L"vanish.mp3"), kFails, IDS_LINE_CREATE_FAILED, IDS_DEST_UNWRITABLE, Fault::kNone, Fault::kVanishes},
+        {Src(L"after.mp3"), kCopied},
+        // Its name is taken: renamed "(02)", 263 characters.
+        {renamed, kFails, IDS_LINE_CREATE_FAILED, IDS_DEST_UNWRITABLE, Fault::kNone, Fault::kNone,
+         NameOf(renamed).insert(NameOf(renamed).size() - 4, L" (02)")},
+        // Before the folder that cannot be made, that one, and after it.
+        {Src(L"c.ogg"), kFails, IDS_LINE_CREATE_FAILED, IDS_DEST_UNWRITABLE},
+        {Src(L"a.aac"), kFails, IDS_LINE_FOLDER_FAILED, IDS_DEST_UNWRITABLE},
+        {Src(L"b.ogg"), kFails, IDS_LINE_FOLDER_FAILED, IDS_DEST_UNWRITABLE},
+        {big, kCopied},  // past 4 GiB, its stamp the newest
     };
     auto destOf = [](const std::wstring& source) {
         return (source.back() == L'3' ? L"E:\\Music" : L"E:\\Music\\wm") + source.substr(::lstrlenW(kSourceRoot));
     };
-    std::vector<std::wstring> landed, history, lines;
-    std::vector<std::string> wantLog, log;
-    for (const auto& c : cases) {
-        ASSERT_TRUE(c.first == big ? BigFile(big, true) : MakeFile(c.first, c.first == Src(L"empty.mp3") ? 0 : 70000));
-        if (c.second == copied) landed.push_back(destOf(c.first));
-        if (c.second == copied) history.push_back(L",\"" + c.first + L"\"");
-        wantLog.push_back(Text(c.second, c.first));
-        if (c.second == noDest) wantLog.push_back(Text(IDS_DEST_UNWRITABLE, NameOf(c.first)));
+    std::vector<std::wstring> landed{destOf(renamed)}, history, lines;
+    std::vector<std::string> wanted, outcomes;
+    std::vector<const Row*> copies;  // the songs in the order their copies begin
+    for (const Row& r : rows) {
+        const SYSTEMTIME when = Utc(2007, 1, 1, 0, 0, static_cast<WORD>(&r - rows));
+        const ULONGLONG size = r.kind == kFails ? 5 * 65536 : r.source == Src(L"empty.mp3") ? 0 : 70000;
+        ASSERT_TRUE(r.source == big ? BigFile(big, true) : MakeFile(r.source, size, &when)) << Narrow(r.source);
+        if (r.kind == kCopied) landed.push_back(destOf(r.source)), history.push_back(L",\"" + r.source + L"\"");
+        if (r.kind == kCopied || r.kind == kFails) copies.push_back(&r);
+        wanted.push_back(Text(r.Line(), r.source));
+        if (r.box) wanted.push_back(Text(r.box, r.boxName.empty() ? NameOf(r.source) : r.boxName));
     }
+    ASSERT_TRUE(MakeFile(destOf(renamed), 1) && MakeFile(L"E:\\Blocked", 1));
     ASSERT_TRUE(::SetFileAttributesW(Src(L"ro.mp3").c_str(), FILE_ATTRIBUTE_READONLY));
+    worker.faultAfter = 2 * 65536;
+    worker.beforeCopy = [&](int i) {
+        worker.sourceFault = copies[i]->sourceFault, worker.destFault = copies[i]->destFault;
+        if (copies[i]->source == Src(L"missing.mp3")) ::DeleteFileW(Src(L"missing.mp3").c_str());
+    };
     ASSERT_EQ(0u, RunTransfer(worker, rec, 600000)) << rec.Describe(WM_APP_SET_PROGRESS_POS);
-    // Each song's outcome line (the walk's line for a source too long) and its box, if any.
-    for (const Posted& p : rec.messages) {
-        bool outcome = p.message == WM_APP_LOG_LINE && (p.wParam == 1 || p.text.back() == L')');
-        if (outcome || p.message == WM_APP_MESSAGE_BOX) log.push_back(Narrow(p.text));
+    for (const Posted& p : rec.messages) {  // the walk's line for a source too long, else the outcome, and the boxes
+        if ((p.message == WM_APP_LOG_LINE && (p.wParam == 1 || p.text.back() == L')')) || p.message == WM_APP_MESSAGE_BOX) {
+            outcomes.push_back(Narrow(p.text));
+        }
     }
     for (const std::wstring& line : HistoryLines()) lines.push_back(line.substr(line.find(L",\"")));
     std::vector<std::wstring> onPlayer = ListFolder(L"E:\\Music", true);
     for (auto* list : {&lines, &history, &onPlayer, &landed}) std::sort(list->begin(), list->end());
-    std::sort(log.begin(), log.end());
-    std::sort(wantLog.begin(), wantLog.end());
-    EXPECT_EQ(wantLog, log);
+    std::sort(outcomes.begin(), outcomes.end());
+    std::sort(wanted.begin(), wanted.end());
+    EXPECT_EQ(wanted, outcomes);
     EXPECT_EQ(history, lines);
     EXPECT_EQ(landed, onPlayer) << "nothing but the songs: no partial copy, no stray name";
-    for (const auto& c : cases) {
-        EXPECT_TRUE(c.second != copied || c.first == big || SameContent(c.first, destOf(c.first))) << Narrow(c.first);
+    for (const Row& r : rows) {
+        EXPECT_TRUE(r.kind != kCopied || r.source == big || SameContent(r.source, destOf(r.source))) << Narrow(r.source);
     }
     EXPECT_TRUE(BigFile(destOf(big), false));
     EXPECT_TRUE(::GetFileAttributesW(Src(L"ro.mp3").c_str()) & FILE_ATTRIBUTE_READONLY) << "the source is untouched";
     ::SetFileAttributesW(Src(L"ro.mp3").c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_TRUE(ListFolder(L"E:\\ReadOnly").empty());
+
+    // The folder can be made now; the mark of the last transfer is gone.
+    ::DeleteFileW(L"E:\\Blocked");
+    worker.beforeCopy = nullptr;
+    worker.sourceFault = worker.destFault = Fault::kNone;
+    rec.messages.clear();
+    ASSERT_EQ(0u, RunTransfer(worker, rec, 600000));
+    const std::string log = rec.Describe();
+    const std::pair<const wchar_t*, UINT> again[] = {
+        {L"c.ogg", IDS_LINE_CREATE_FAILED}, {L"a.aac", IDS_LINE_COMPLETE}, {L"b.ogg", IDS_LINE_CREATE_FAILED}, {L"write.mp3", IDS_LINE_COMPLETE}};
+    for (const auto& a : again) EXPECT_NE(std::string::npos, log.find(Line(1, a.second, Src(a.first)))) << Narrow(a.first);
 }

@@ -1,8 +1,8 @@
 #include "EngineSupport.h"
 
 #include "foundation/Application.h"
-#include "store/AppPaths.h"
 
+#include <algorithm>
 #include <shlobj.h>
 
 namespace qctest {
@@ -24,27 +24,20 @@ public:
     CTestFile(Fault fault, ULONGLONG after, DWORD delayMs) : m_fault(fault), m_after(after), m_delayMs(delayMs) {}
     HRESULT Read(DWORD count, DWORD& read, void* buffer) override {
         ::Sleep(m_delayMs);
-        read = 0;
-        if (Due(Fault::kShrinks) || Due(Fault::kReadFails)) return m_fault == Fault::kShrinks ? S_OK : E_FAIL;
-        return Count(CSysFile::Read(count, read, buffer), read);
+        if (Due(Fault::kShrinks) || Due(Fault::kReadFails)) return (read = 0, Due(Fault::kShrinks) ? S_OK : E_FAIL);
+        return Counted(CSysFile::Read(count, read, buffer), read);
     }
     HRESULT Write(DWORD count, const void* data, DWORD& written) override {
-        written = 0;
-        if (Due(Fault::kWriteFails) || Due(Fault::kVanishes)) return E_FAIL;
-        return Count(CSysFile::Write(Due(Fault::kShortWrite) ? count / 2 : count, data, written), written);
+        if (Due(Fault::kWriteFails) || Due(Fault::kVanishes)) return (written = 0, E_FAIL);
+        return Counted(CSysFile::Write(Due(Fault::kShortWrite) ? count / 2 : count, data, written), written);
     }
-    HRESULT GetSize(ULONGLONG& size) const override {
-        return m_fault == Fault::kSizeFails ? E_FAIL : CSysFile::GetSize(size);
-    }
+    HRESULT GetSize(ULONGLONG& size) const override { return m_fault == Fault::kSizeFails ? E_FAIL : CSysFile::GetSize(size); }
     // A vanished medium: nothing can be deleted any more.
     HRESULT Delete() override { return m_fault == Fault::kVanishes ? E_FAIL : CSysFile::Delete(); }
 
 private:
     bool Due(Fault fault) const { return m_fault == fault && m_done >= m_after; }
-    HRESULT Count(HRESULT hr, const DWORD& bytes) {
-        m_done += bytes;
-        return hr;
-    }
+    HRESULT Counted(HRESULT hr, const DWORD& bytes) { return (m_done += bytes, hr); }
     Fault m_fault;
     ULONGLONG m_after, m_done = 0;
     DWORD m_delayMs;
@@ -79,12 +72,10 @@ LRESULT CALLBACK CRecorder::WindowProc(HWND window, UINT message, WPARAM wParam,
         return ::DefWindowProcW(window, message, wParam, lParam);
     }
     Posted p{message, wParam, lParam, L""};
-    for (LPARAM text : {message == WM_APP_CURRENT_FILE ? static_cast<LPARAM>(wParam) : 0, lParam}) {
-        if (!text || message == WM_APP_SET_PROGRESS_RANGE || message == WM_APP_SET_PROGRESS_POS ||
-            message == WM_APP_TRANSFER_COMPLETE) {
-            continue;
-        }
-        p.text += (p.text.empty() ? L"" : L" ") + std::wstring(reinterpret_cast<const wchar_t*>(text));
+    const bool texts = message == WM_APP_LOG_LINE || message == WM_APP_CURRENT_FILE ||
+                       message == WM_APP_CAPACITY_ERROR || message == WM_APP_MESSAGE_BOX;
+    for (LPARAM text : {message == WM_APP_CURRENT_FILE ? static_cast<LPARAM>(wParam) : 0, texts ? lParam : 0}) {
+        if (text) p.text += (p.text.empty() ? L"" : L" ") + std::wstring(reinterpret_cast<const wchar_t*>(text));
         FreeTransferText(text);
     }
     self->messages.push_back(p);
@@ -94,12 +85,15 @@ LRESULT CALLBACK CRecorder::WindowProc(HWND window, UINT message, WPARAM wParam,
 }
 
 void CRecorder::Pump(DWORD ms, UINT until) {
-    for (DWORD start = ::GetTickCount();;) {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
-        if (::GetTickCount() - start >= ms || (until && Count(until))) return;
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < ms && !(until && Count(until));) {
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        for (MSG msg; ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) ::DispatchMessageW(&msg);
     }
+    for (MSG msg; ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) ::DispatchMessageW(&msg);
+}
+
+int CRecorder::Count(UINT message) const {
+    return static_cast<int>(std::count_if(messages.begin(), messages.end(), [=](const Posted& p) { return p.message == message; }));
 }
 
 std::string CRecorder::Describe(UINT skip) const {
@@ -114,10 +108,7 @@ std::string CRecorder::Describe(UINT skip) const {
     return out;
 }
 
-unsigned CTestThread::Run(void* owner) {
-    t_worker = this;
-    return CTransferThread::Run(owner);
-}
+unsigned CTestThread::Run(void* owner) { return (t_worker = this, CTransferThread::Run(owner)); }
 
 std::unique_ptr<CSysFile> CTestThread::NewFileObject(FileRole role) {
     const bool source = role == FileRole::kSource;
@@ -126,15 +117,10 @@ std::unique_ptr<CSysFile> CTestThread::NewFileObject(FileRole role) {
 }
 
 UINT CTestThread::QueryDriveStrings(wchar_t* buffer) {
-    if (drives.empty()) return CTransferThread::QueryDriveStrings(buffer);
-    std::replace_copy(drives.begin(), drives.end() + 1, buffer, L'|', L'\0');
+    if (drives.empty()) return GetDriveStrings(buffer);
+    std::replace_copy(drives.c_str(), drives.c_str() + drives.size() + 1, buffer, L'|', L'\0');
     buffer[drives.size() + 1] = L'\0';
     return static_cast<UINT>(drives.size() + 1);
-}
-
-UINT CTestThread::QueryDriveKind(const wchar_t* root) {
-    auto it = kinds.find(root[0]);
-    return it == kinds.end() ? CTransferThread::QueryDriveKind(root) : it->second;
 }
 
 std::string Text(UINT id, const std::wstring& argument) { return Format(id, argument.c_str()); }
@@ -158,13 +144,13 @@ unsigned RunTransfer(CTransferThread& worker, CRecorder& recorder, DWORD timeout
 bool WriteHere(CTransferThread& worker, CRecorder& recorder, const std::wstring& source, const std::wstring& dest) {
     worker.BindReceiver(&recorder);
     ::SetEvent(recorder.GetAnswerEvent());
-    bool ok = worker.WriteData(source, dest);
+    const bool ok = worker.WriteData(source, dest);
     ::ResetEvent(recorder.GetAnswerEvent());
     recorder.Pump(20);
     return ok;
 }
 
-void ResetPlayer(bool sources) {
+void ResetPlayer() {
     wchar_t self[MAX_PATH + 1], appData[MAX_PATH] = L"";
     ::GetModuleFileNameW(nullptr, self, MAX_PATH + 1);
     for (const std::wstring& name : ListFolder(L"E:\\")) {
@@ -178,26 +164,8 @@ void ResetPlayer(bool sources) {
     InitDeviceIdentity(first);
     InitDeviceSettings();
     SetFreeSpaceMargin(2, 20);
-    if (sources) DeleteTree(kSourceRoot) && MakeDirs(kSourceRoot);
-}
-
-void WriteComputerSetting(const wchar_t* key, const wchar_t* value) {
-    std::wstring path;
-    GetSettingsIniPath(path);
-    ::WritePrivateProfileStringW(L"Settings", key, value, path.c_str());
-}
-void WriteDeviceSetting(const wchar_t* section, const wchar_t* key, const wchar_t* value) {
-    ::WritePrivateProfileStringW(section, key, value, DeviceIniPath().c_str());
-}
-std::wstring HistoryPath() {
-    std::wstring path;
-    GetHistoryFilePath(path);
-    return path;
-}
-std::wstring DeviceIniPath() {
-    std::wstring path;
-    GetDeviceIniPath(0, path);
-    return path;
+    DeleteTree(kSourceRoot);
+    MakeDirs(kSourceRoot);
 }
 
 void SearchOnly(const std::vector<std::wstring>& folders) {
@@ -212,8 +180,8 @@ std::vector<std::wstring> HistoryLines() {
     std::string bytes;
     std::vector<std::wstring> lines;
     const std::wstring text = ReadBytes(HistoryPath(), bytes) ? Utf16LeToWide(bytes.substr(2)) : L"";
-    for (size_t start = 0, end; (end = text.find(L"\r\n", start)) != std::wstring::npos; start = end + 2) {
-        lines.push_back(text.substr(start, end - start));
+    for (size_t at = 0, end; (end = text.find(L"\r\n", at)) != std::wstring::npos; at = end + 2) {
+        lines.push_back(text.substr(at, end - at));
     }
     return lines;
 }
@@ -221,10 +189,10 @@ std::vector<std::wstring> HistoryLines() {
 bool MakeFile(const std::wstring& path, ULONGLONG size, const SYSTEMTIME* lastWriteUtc) {
     std::string bytes(static_cast<size_t>(size), '\0');
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 7 + path.size()) & 0xFF);
-    if (!WriteBytes(path, bytes)) return false;
-    CHandle file(::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     FILETIME ft;
-    return !lastWriteUtc || (::SystemTimeToFileTime(lastWriteUtc, &ft) && ::SetFileTime(file.Get(), nullptr, nullptr, &ft));
+    if (!WriteBytes(path, bytes) || !lastWriteUtc) return SizeOf(path) == size;
+    CHandle file(::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    return ::SystemTimeToFileTime(lastWriteUtc, &ft) && ::SetFileTime(file.Get(), nullptr, nullptr, &ft);
 }
 
 ULONGLONG SizeOf(const std::wstring& path) {

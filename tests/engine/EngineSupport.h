@@ -8,9 +8,9 @@
 #include "engine/TransferThread.h"
 #include "foundation/SysQuery.h"
 #include "resource.h"
+#include "store/AppPaths.h"
 #include "support/Computer.h"
 
-#include <algorithm>
 #include <functional>
 #include <map>
 #include <string>
@@ -18,12 +18,8 @@
 
 namespace qctest {
 
-struct Posted {
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-    std::wstring text;  // the text it carried; for CURRENT_FILE both, joined by a space
-};
+// A message as it came; text holds what its buffers said (both of CURRENT_FILE, joined by a space).
+struct Posted { UINT message; WPARAM wParam; LPARAM lParam; std::wstring text; };
 
 class CRecorder : public CTransferReceiver {
 public:
@@ -31,12 +27,8 @@ public:
     ~CRecorder() { Close(); }
     HWND GetTransferWindow() const override { return m_window; }
     HANDLE GetAnswerEvent() const override { return m_answer.Get(); }
-    // Handles posted messages for at least `ms`, or until one of kind `until` has come.
-    void Pump(DWORD ms, UINT until = 0);
-    int Count(UINT message) const {
-        return static_cast<int>(
-            std::count_if(messages.begin(), messages.end(), [=](const Posted& p) { return p.message == message; }));
-    }
+    void Pump(DWORD ms, UINT until = 0);  // at least `ms`, or until one of kind `until` has come
+    int Count(UINT message) const;
     // One line per message but those of kind `skip`: "NAME(wParam,lParam)" or "NAME(wParam) text".
     std::string Describe(UINT skip = 0) const;
     void Close();  // later posts to the window fail
@@ -57,8 +49,7 @@ enum class Fault { kNone, kShrinks, kReadFails, kWriteFails, kShortWrite, kSizeF
 class CTestThread : public CTransferThread {
 public:
     std::function<void(int)> beforeCopy;  // 0, 1, 2... as each copy takes its source while it is set
-    // Asked before each text the worker takes where TextSeam.cpp is linked; false refuses it.
-    std::function<bool()> onText;
+    std::function<bool()> onText;         // asked before each text where TextSeam.cpp is linked: false refuses it
     Fault sourceFault = Fault::kNone, destFault = Fault::kNone;
     ULONGLONG faultAfter = 0;
     DWORD readDelayMs = 0;  // per chunk, so a test can act in mid-copy
@@ -69,7 +60,7 @@ public:
 protected:
     std::unique_ptr<CSysFile> NewFileObject(FileRole role) override;
     UINT QueryDriveStrings(wchar_t* buffer) override;
-    UINT QueryDriveKind(const wchar_t* root) override;
+    UINT QueryDriveKind(const wchar_t* root) override { return kinds.count(*root) ? kinds[*root] : GetDriveKind(root); }
 
 private:
     int m_copies = 0;
@@ -82,7 +73,7 @@ std::string Text(UINT id, const std::wstring& argument);
 std::string Line(WPARAM replace, UINT id, const std::wstring& path);
 std::string Box(UINT id, const std::wstring& name);
 std::string Current(int position, int count, const std::wstring& path);
-const char kSearched[] = "SEARCH_BEGIN(0,0)\nSEARCH_END(0,0)\nRANGE(0,100)\n";
+const std::string kSearched = "SEARCH_BEGIN(0,0)\nSEARCH_END(0,0)\nRANGE(0,100)\n";
 
 // Starts the worker for the recorder (or only waits for it) and handles its messages
 // until the thread has ended; the worker's exit code, or ~0u when it did not end in time.
@@ -92,22 +83,29 @@ bool WriteHere(CTransferThread& worker, CRecorder& recorder, const std::wstring&
 
 // The player: E:\ emptied (but for the running test program), the per-computer
 // folder removed, identity and default device settings made; C:\qcsrc emptied.
-void ResetPlayer(bool sources = true);
+void ResetPlayer();
 extern const wchar_t kSourceRoot[];  // C:\qcsrc
 inline std::wstring Src(const std::wstring& rest) { return Join(kSourceRoot, rest); }
+template <typename Get> std::wstring PathOf(Get get) {
+    std::wstring path;
+    get(path);
+    return path;
+}
+inline std::wstring HistoryPath() { return PathOf(GetHistoryFilePath); }
+inline std::wstring DeviceIniPath() { return PathOf([](std::wstring& path) { GetDeviceIniPath(0, path); }); }
 // Keys in section "Settings" of Settings.ini, or in any section of the device settings.
-void WriteComputerSetting(const wchar_t* key, const wchar_t* value);
-void WriteDeviceSetting(const wchar_t* section, const wchar_t* key, const wchar_t* value);
+inline void WriteComputerSetting(const wchar_t* key, const wchar_t* value) {
+    ::WritePrivateProfileStringW(L"Settings", key, value, PathOf(GetSettingsIniPath).c_str());
+}
+inline void WriteDeviceSetting(const wchar_t* section, const wchar_t* key, const wchar_t* value) {
+    ::WritePrivateProfileStringW(section, key, value, DeviceIniPath().c_str());
+}
 void SearchOnly(const std::vector<std::wstring>& folders);  // these folders alone, in this order
-std::wstring HistoryPath();
-std::wstring DeviceIniPath();
 std::vector<std::wstring> HistoryLines();
 
 // A file of the given size (a pattern) and last-write time (UTC).
 bool MakeFile(const std::wstring& path, ULONGLONG size, const SYSTEMTIME* lastWriteUtc = nullptr);
-inline SYSTEMTIME Utc(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second) {
-    return SYSTEMTIME{year, month, 0, day, hour, minute, second, 0};
-}
+inline SYSTEMTIME Utc(WORD y, WORD mo, WORD d, WORD h, WORD mi, WORD s) { return SYSTEMTIME{y, mo, 0, d, h, mi, s, 0}; }
 ULONGLONG SizeOf(const std::wstring& path);
 bool SameContent(const std::wstring& a, const std::wstring& b);
 // Names in one folder, without "." and ".."; with `deep`, the full paths of every file below it.

@@ -11,32 +11,28 @@ using namespace qctest;
 
 TEST(CopyRules, UniqueNamesMegabytesNeededAndThePartialName) {
     ResetPlayer();
-    const std::wstring f = Src(L"rules");
-    for (const wchar_t* name : {L"song.mp3", L"readme", L"twice.mp3", L"twice (02).mp3", L"a.b.mp3"}) {
-        ASSERT_TRUE(MakeFile(Join(f, name), 1));
+    for (const wchar_t* name : {L"song.mp3", L"readme", L"twice.mp3", L"twice (02).mp3", L"a.b.mp3", L"folder (02).wma\\x"}) {
+        ASSERT_TRUE(MakeFile(Src(name), 1));
     }
-    ASSERT_TRUE(MakeDirs(f + L"\\folder (02).wma"));
-    for (int n = 2; n <= 100; ++n) ASSERT_TRUE(MakeFile(f + L"\\many (" + (n < 10 ? L"0" : L"") + std::to_wstring(n) + L").mp3", 0));
+    for (int n = 2; n <= 100; ++n) ASSERT_TRUE(MakeFile(Src(L"many (" + std::wstring(n < 10 ? L"0" : L"") + std::to_wstring(n) + L").mp3"), 0));
+    // (02) first, the next free number, an extension only after the last dot, a folder counts as taken.
     const std::pair<const wchar_t*, const wchar_t*> names[] = {
         {L"song.mp3", L"song (02).mp3"}, {L"twice.mp3", L"twice (03).mp3"}, {L"readme", L"readme (02)"},
         {L"folder.wma", L"folder (03).wma"}, {L"a.b.mp3", L"a.b (02).mp3"}, {L"many.mp3", L"many (101).mp3"}};
     for (const auto& c : names) {
-        wchar_t buffer[kDestPathChars];
-        ::lstrcpynW(buffer, Join(f, c.first).c_str(), kDestPathChars);
-        MakeUniqueDestPath(buffer);
-        EXPECT_EQ(Narrow(Join(f, c.second)), Narrow(buffer));
+        wchar_t path[kDestPathChars];
+        ::lstrcpynW(path, Src(c.first).c_str(), kDestPathChars);
+        MakeUniqueDestPath(path);
+        EXPECT_EQ(Narrow(Src(c.second)), Narrow(path));
     }
-
     // Whole megabytes remaining minus usable, plus one for a whole kilobyte below a megabyte; never below 1.
-    const ULONGLONG MB = 1048576, needed[][3] = {
-        {20 * MB, 5, 15}, {20 * MB + 1024, 5, 16}, {20 * MB + 1000, 5, 15}, {20 * MB + 0xFFC00, 5, 16},
-        {21 * MB, 5, 16}, {3 * MB, 5, 1}, {5 * MB + 100, 5, 1}, {7 * MB, 0, 7}};
+    const ULONGLONG MB = 1048576, needed[][3] = {{20 * MB, 5, 15}, {20 * MB + 1024, 5, 16}, {20 * MB + 1000, 5, 15},
+                                                 {20 * MB + 0xFFC00, 5, 16}, {21 * MB, 5, 16}, {3 * MB, 5, 1},
+                                                 {5 * MB + 100, 5, 1}, {7 * MB, 0, 7}};
     for (const auto& c : needed) EXPECT_EQ(c[2], MegabytesStillNeeded(c[0], c[1])) << c[0] << " " << c[1];
-    // A drive that cannot be asked (the player was removed) has no room.
     SetFreeSpaceMargin(0, 0);
-    EXPECT_EQ(0u, GetUsableFreeBytes(L"Q:\\"));
+    EXPECT_EQ(0u, GetUsableFreeBytes(L"Q:\\")) << "a drive that cannot be asked has no room";
     EXPECT_GT(GetUsableFreeBytes(L"C:\\"), 0u);
-
     wchar_t partial[MAX_PATH + 1];
     ASSERT_TRUE(MakePartialCopyPath(L"E:\\Music\\Artist\\song.mp3", partial));
     EXPECT_EQ(std::wstring(L"E:\\Music\\Artist\\") + kPartialCopyName, partial);
@@ -47,15 +43,15 @@ TEST(CopyRules, UniqueNamesMegabytesNeededAndThePartialName) {
 
 TEST(MatchIndex, OnlyAToZFoldAndEveryRecordSurvivesGrowthAndRemoval) {
     std::vector<CTransferFile> records(40);
+    CTransferFile probe;
+    CMatchIndex index;  // grows from 16 slots while it holds records
     for (size_t i = 0; i < records.size(); ++i) {
         records[i].SetTimeStamp(L"20070314093005");
         records[i].SetFileSize(i % 3);
         records[i].SetPath((L"C:\\\x00C9T\x00E9\\" + std::to_wstring(i) + L".mp3").c_str());
+        index.Add(&records[i]);
     }
-    CMatchIndex index;  // grows from 16 slots while it holds records
-    for (CTransferFile& r : records) index.Add(&r);
     for (size_t i = 0; i < records.size(); i += 2) index.Remove(&records[i]);
-    CTransferFile probe;
     probe.SetTimeStamp(L"20070314093005");
     for (size_t i = 0; i < records.size(); ++i) {
         probe.SetFileSize(i % 3);
@@ -67,8 +63,7 @@ TEST(MatchIndex, OnlyAToZFoldAndEveryRecordSurvivesGrowthAndRemoval) {
 }
 
 namespace {
-class CJob : public CWorkThread {
-public:
+struct CJob : CWorkThread {
     unsigned Run(void*) override {
         while (!IsStopRequested()) ::Sleep(1);
         return 7;
@@ -82,12 +77,9 @@ TEST(WorkThread, OneThreadAtATimeAndTheStopStaysUntilReset) {
     EXPECT_EQ(EBUSY, job.Start(nullptr));
     EXPECT_EQ(STILL_ACTIVE, job.GetExitCode());
     EXPECT_EQ(0, job.Stop(CWorkThread::kStopWaitTimeout, 5000));
-    EXPECT_EQ(0, job.IsRunning());
-    EXPECT_EQ(7u, job.GetExitCode());
-    EXPECT_EQ(1, job.IsStopRequested());
+    EXPECT_TRUE(!job.IsRunning() && job.GetExitCode() == 7 && job.IsStopRequested());
     job.ResetStop();
     EXPECT_EQ(0, job.IsStopRequested());
-
     // The window frees texts from the process heap: 2,048 zeroed bytes.
     wchar_t* text = AllocTransferText();
     ASSERT_NE(nullptr, text);
@@ -99,19 +91,16 @@ TEST(WorkThread, OneThreadAtATimeAndTheStopStaysUntilReset) {
 // This program runs with TZ=Europe/Berlin: UTC+1 in winter, UTC+2 in summer.
 TEST(TimeStamp, EachTimeWithTheOffsetInForceAtThatTime) {
     TIME_ZONE_INFORMATION zone;
-    ASSERT_NE(TIME_ZONE_ID_UNKNOWN, ::GetTimeZoneInformation(&zone));
-    ASSERT_NE(0, zone.DaylightBias) << "the zone of this run has no daylight saving";
-    const std::pair<SYSTEMTIME, const char*> cases[] = {
+    ASSERT_TRUE(::GetTimeZoneInformation(&zone) != TIME_ZONE_ID_UNKNOWN && zone.DaylightBias != 0) << "no daylight saving";
+    const std::pair<SYSTEMTIME, std::string> cases[] = {
         {Utc(2007, 1, 5, 11, 0, 0), "20070105120000"}, {Utc(2007, 7, 5, 10, 0, 0), "20070705120000"},
         {Utc(2006, 12, 31, 23, 30, 5), "20070101003005"}, {Utc(2007, 3, 25, 0, 59, 59), "20070325015959"},
         {Utc(2007, 3, 25, 1, 0, 0), "20070325030000"}};
     for (const auto& c : cases) {
         FILETIME ft;
         wchar_t text[kTimeStampChars + 1], once[kTimeStampChars + 1];
-        ASSERT_TRUE(::SystemTimeToFileTime(&c.first, &ft));
         // Also with the zone's rules taken once, as the search passes them on.
-        ASSERT_TRUE(MakeTimeStampText(ft, text) && MakeTimeStampText(ft, once, &zone));
-        EXPECT_EQ(c.second, Narrow(text));
-        EXPECT_EQ(c.second, Narrow(once));
+        ASSERT_TRUE(::SystemTimeToFileTime(&c.first, &ft) && MakeTimeStampText(ft, text) && MakeTimeStampText(ft, once, &zone));
+        EXPECT_EQ(c.second + " " + c.second, Narrow(text) + " " + Narrow(once));
     }
 }
