@@ -436,7 +436,8 @@ void BenchCopy() {
         worker.total = count * 8 * MB;
         writeData = std::min(writeData, TimedTransfer(worker, recorder));
         ok = ok && worker.allCopied;
-        progress = recorder.Count(WM_APP_SET_PROGRESS_POS);
+        progress = static_cast<int>(std::count_if(recorder.messages.begin(), recorder.messages.end(),
+                                                  [](const Posted& p) { return p.message == WM_APP_SET_PROGRESS_POS; }));
     };
     // Five rounds, the order turned each time, so neither side always finds
     // the caches as the other left them.

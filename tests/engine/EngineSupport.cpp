@@ -15,9 +15,7 @@ const char* const kNames[] = {"RANGE",    "POS",         "LOG",            "CURR
                               "COMPLETE", "INTERRUPTED", "CAPACITY_ERROR", "BOX",     "CANCELED"};
 
 // Music left on C: would be found by the next program's search of that drive.
-struct CSourcesCleanup {
-    ~CSourcesCleanup() { DeleteTree(kSourceRoot); }
-} g_sourcesCleanup;
+struct CSourcesCleanup { ~CSourcesCleanup() { DeleteTree(kSourceRoot); } } g_sourcesCleanup;
 
 class CTestFile : public CSysFile {
 public:
@@ -31,9 +29,10 @@ public:
         if (Due(Fault::kWriteFails) || Due(Fault::kVanishes)) return (written = 0, E_FAIL);
         return Counted(CSysFile::Write(Due(Fault::kShortWrite) ? count / 2 : count, data, written), written);
     }
-    HRESULT GetSize(ULONGLONG& size) const override { return m_fault == Fault::kSizeFails ? E_FAIL : CSysFile::GetSize(size); }
-    // A vanished medium: nothing can be deleted any more.
-    HRESULT Delete() override { return m_fault == Fault::kVanishes ? E_FAIL : CSysFile::Delete(); }
+    HRESULT GetSize(ULONGLONG& size) const override {
+        return m_fault == Fault::kSizeFails ? E_FAIL : CSysFile::GetSize(size);
+    }
+    HRESULT Delete() override { return m_fault == Fault::kVanishes ? E_FAIL : CSysFile::Delete(); }  // a vanished medium
 
 private:
     bool Due(Fault fault) const { return m_fault == fault && m_done >= m_after; }
@@ -52,18 +51,15 @@ template <typename... Args> std::string Format(UINT id, Args... args) {
 } // namespace
 
 CRecorder::CRecorder() : m_answer(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = &CRecorder::WindowProc;
-    wc.lpszClassName = L"QcTransferRecorder";
+    WNDCLASSW wc = {0, &CRecorder::WindowProc, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, L"QcTransferRecorder"};
     ::RegisterClassW(&wc);
     m_window = ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     ::SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
 void CRecorder::Close() {
-    if (!::IsWindow(m_window)) return;
-    Pump(0);
-    ::DestroyWindow(m_window);  // the handle is kept: posts to it fail as to a closed window
+    // The handle is kept: posts to it fail as to a closed window.
+    if (::IsWindow(m_window)) Pump(0), ::DestroyWindow(m_window);
 }
 
 LRESULT CALLBACK CRecorder::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -84,16 +80,12 @@ LRESULT CALLBACK CRecorder::WindowProc(HWND window, UINT message, WPARAM wParam,
     return 0;
 }
 
-void CRecorder::Pump(DWORD ms, UINT until) {
-    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < ms && !(until && Count(until));) {
+void CRecorder::Pump(DWORD ms) {
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < ms;) {
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
         for (MSG msg; ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) ::DispatchMessageW(&msg);
     }
     for (MSG msg; ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) ::DispatchMessageW(&msg);
-}
-
-int CRecorder::Count(UINT message) const {
-    return static_cast<int>(std::count_if(messages.begin(), messages.end(), [=](const Posted& p) { return p.message == message; }));
 }
 
 std::string CRecorder::Describe(UINT skip) const {
@@ -124,9 +116,7 @@ UINT CTestThread::QueryDriveStrings(wchar_t* buffer) {
 }
 
 std::string Text(UINT id, const std::wstring& argument) { return Format(id, argument.c_str()); }
-std::string Line(WPARAM replace, UINT id, const std::wstring& path) {
-    return "LOG(" + std::to_string(replace) + ") " + Text(id, path) + "\n";
-}
+std::string Line(WPARAM replace, UINT id, const std::wstring& path) { return "LOG(" + std::to_string(replace) + ") " + Text(id, path) + "\n"; }
 std::string Box(UINT id, const std::wstring& name) { return "BOX(16) " + Text(id, name) + "\n"; }
 std::string Current(int position, int count, const std::wstring& path) {
     return "CURRENT " + Format(IDS_SONG_POSITION, position, count) + " " + Text(IDS_CURRENT_PATH, path);
@@ -141,21 +131,11 @@ unsigned RunTransfer(CTransferThread& worker, CRecorder& recorder, DWORD timeout
     return worker.GetExitCode();
 }
 
-bool WriteHere(CTransferThread& worker, CRecorder& recorder, const std::wstring& source, const std::wstring& dest) {
-    worker.BindReceiver(&recorder);
-    ::SetEvent(recorder.GetAnswerEvent());
-    const bool ok = worker.WriteData(source, dest);
-    ::ResetEvent(recorder.GetAnswerEvent());
-    recorder.Pump(20);
-    return ok;
-}
-
 void ResetPlayer() {
     wchar_t self[MAX_PATH + 1], appData[MAX_PATH] = L"";
     ::GetModuleFileNameW(nullptr, self, MAX_PATH + 1);
     for (const std::wstring& name : ListFolder(L"E:\\")) {
         const std::wstring child = Join(L"E:\\", name);
-        ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
         if (::lstrcmpiW(child.c_str(), self) != 0 && !::DeleteFileW(child.c_str())) DeleteTree(child);
     }
     ::SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, appData);
@@ -212,8 +192,8 @@ std::vector<std::wstring> ListFolder(const std::wstring& folder, bool deep) {
     for (CFindHandle find(::FindFirstFileW(Join(folder, L"*").c_str(), &fd)); find;) {
         const std::wstring name = fd.cFileName, path = Join(folder, name);
         if (name != L"." && name != L"..") {
-            inner = deep && (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? ListFolder(path, true)
-                                                                             : std::vector<std::wstring>{deep ? path : name};
+            const bool folder = deep && (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+            inner = folder ? ListFolder(path, true) : std::vector<std::wstring>{deep ? path : name};
             names.insert(names.end(), inner.begin(), inner.end());
         }
         if (!::FindNextFileW(find.Get(), &fd)) break;

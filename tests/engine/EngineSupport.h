@@ -27,8 +27,7 @@ public:
     ~CRecorder() { Close(); }
     HWND GetTransferWindow() const override { return m_window; }
     HANDLE GetAnswerEvent() const override { return m_answer.Get(); }
-    void Pump(DWORD ms, UINT until = 0);  // at least `ms`, or until one of kind `until` has come
-    int Count(UINT message) const;
+    void Pump(DWORD ms);  // handles the posted messages for at least `ms`
     // One line per message but those of kind `skip`: "NAME(wParam,lParam)" or "NAME(wParam) text".
     std::string Describe(UINT skip = 0) const;
     void Close();  // later posts to the window fail
@@ -49,7 +48,7 @@ enum class Fault { kNone, kShrinks, kReadFails, kWriteFails, kShortWrite, kSizeF
 class CTestThread : public CTransferThread {
 public:
     std::function<void(int)> beforeCopy;  // 0, 1, 2... as each copy takes its source while it is set
-    std::function<bool()> onText;         // asked before each text where TextSeam.cpp is linked: false refuses it
+    std::function<bool()> onText;         // asked before each text where the test allocator is linked: false refuses it
     Fault sourceFault = Fault::kNone, destFault = Fault::kNone;
     ULONGLONG faultAfter = 0;
     DWORD readDelayMs = 0;  // per chunk, so a test can act in mid-copy
@@ -66,7 +65,6 @@ private:
     int m_copies = 0;
 };
 extern thread_local CTestThread* t_worker;  // the test worker running on this thread
-int LiveTexts();                            // texts taken and not yet freed (TextSeam.cpp)
 
 // A string of the program's table filled in, and the lines Describe gives for texts.
 std::string Text(UINT id, const std::wstring& argument);
@@ -78,8 +76,6 @@ const std::string kSearched = "SEARCH_BEGIN(0,0)\nSEARCH_END(0,0)\nRANGE(0,100)\
 // Starts the worker for the recorder (or only waits for it) and handles its messages
 // until the thread has ended; the worker's exit code, or ~0u when it did not end in time.
 unsigned RunTransfer(CTransferThread& worker, CRecorder& recorder, DWORD timeoutMs = 120000, bool start = true);
-// WriteData on this thread, the answer to a box given ahead (the recorder answers only after the call).
-bool WriteHere(CTransferThread& worker, CRecorder& recorder, const std::wstring& source, const std::wstring& dest);
 
 // The player: E:\ emptied (but for the running test program), the per-computer
 // folder removed, identity and default device settings made; C:\qcsrc emptied.
