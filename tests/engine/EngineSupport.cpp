@@ -32,7 +32,8 @@ public:
     HRESULT GetSize(ULONGLONG& size) const override {
         return m_fault == Fault::kSizeFails ? E_FAIL : CSysFile::GetSize(size);
     }
-    HRESULT Delete() override { return m_fault == Fault::kVanishes ? E_FAIL : CSysFile::Delete(); }  // a vanished medium
+    // A vanished medium: nothing can be deleted any more.
+    HRESULT Delete() override { return m_fault == Fault::kVanishes ? E_FAIL : CSysFile::Delete(); }
 
 private:
     bool Due(Fault fault) const { return m_fault == fault && m_done >= m_after; }
@@ -51,16 +52,14 @@ template <typename... Args> std::string Format(UINT id, Args... args) {
 } // namespace
 
 CRecorder::CRecorder() : m_answer(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
-    WNDCLASSW wc = {0, &CRecorder::WindowProc, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, L"QcTransferRecorder"};
+    WNDCLASSW wc = {0, &WindowProc, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, L"QcTransferRecorder"};
     ::RegisterClassW(&wc);
     m_window = ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     ::SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
-void CRecorder::Close() {
-    // The handle is kept: posts to it fail as to a closed window.
-    if (::IsWindow(m_window)) Pump(0), ::DestroyWindow(m_window);
-}
+// The handle is kept: posts to it fail as to a closed window.
+void CRecorder::Close() { ::IsWindow(m_window) && (Pump(0), ::DestroyWindow(m_window)); }
 
 LRESULT CALLBACK CRecorder::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<CRecorder*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
@@ -116,7 +115,9 @@ UINT CTestThread::QueryDriveStrings(wchar_t* buffer) {
 }
 
 std::string Text(UINT id, const std::wstring& argument) { return Format(id, argument.c_str()); }
-std::string Line(WPARAM replace, UINT id, const std::wstring& path) { return "LOG(" + std::to_string(replace) + ") " + Text(id, path) + "\n"; }
+std::string Line(WPARAM replace, UINT id, const std::wstring& path) {
+    return "LOG(" + std::to_string(replace) + ") " + Text(id, path) + "\n";
+}
 std::string Box(UINT id, const std::wstring& name) { return "BOX(16) " + Text(id, name) + "\n"; }
 std::string Current(int position, int count, const std::wstring& path) {
     return "CURRENT " + Format(IDS_SONG_POSITION, position, count) + " " + Text(IDS_CURRENT_PATH, path);
