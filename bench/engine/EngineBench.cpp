@@ -188,7 +188,7 @@ void BenchRescanMemory(int files) {
         std::printf("cannot write the history\n");
         return;
     }
-    SearchOnly(kLibrary);
+    SearchOnly({kLibrary});
     wchar_t self[MAX_PATH + 1], temp[MAX_PATH + 1];
     ::GetModuleFileNameW(nullptr, self, MAX_PATH + 1);
     ::GetTempPathW(MAX_PATH + 1, temp);
@@ -278,7 +278,7 @@ void BenchNoOpTransfer(int files) {
         std::printf("cannot write the history\n");
         return;
     }
-    SearchOnly(kLibrary);
+    SearchOnly({kLibrary});
 
     double walk = 1e9, transfer = 1e9;
     int walked = 0;
@@ -436,7 +436,8 @@ void BenchCopy() {
         worker.total = count * 8 * MB;
         writeData = std::min(writeData, TimedTransfer(worker, recorder));
         ok = ok && worker.allCopied;
-        progress = recorder.Count(WM_APP_SET_PROGRESS_POS);
+        progress = static_cast<int>(std::count_if(recorder.messages.begin(), recorder.messages.end(),
+                                                  [](const Posted& p) { return p.message == WM_APP_SET_PROGRESS_POS; }));
     };
     // Five rounds, the order turned each time, so neither side always finds
     // the caches as the other left them.

@@ -40,7 +40,13 @@ bool CTransferThread::WriteData(std::wstring source, std::wstring dest) {
         ULONGLONG needed = MegabytesStillNeeded(remaining, usable / 1048576);
         wchar_t* name = AllocTransferText();
         if (name) ::lstrcpynW(name, LastComponent(source).c_str(), kTransferTextChars);
-        PostText(WM_APP_CAPACITY_ERROR, static_cast<WPARAM>(static_cast<DWORD>(needed)), name);
+        // This is the transfer's end message: it goes without the name when
+        // the name found no memory (the window shows an empty one), or the
+        // window would wait for an end that never comes.
+        if (!PostPlain(WM_APP_CAPACITY_ERROR, static_cast<WPARAM>(static_cast<DWORD>(needed)),
+                       reinterpret_cast<LPARAM>(name))) {
+            FreeTransferText(name);
+        }
         CMiniLog().Write(L"WriteData() : CapError");
         m_abortFlg = 1;
         return false;

@@ -1,116 +1,73 @@
 #include "EngineSupport.h"
 #include "engine/CopyRules.h"
-#include "engine/MatchIndex.h"
+#include "engine/TimeStamp.h"
 
 #include <gtest/gtest.h>
-#include <errno.h>
-#include <shlwapi.h>
 
 using namespace qctest;
 
-TEST(MakeUniqueDestPath, NumbersFromTwoAndCountFoldersAsTaken) {
-    ResetSources();
-    const std::wstring f = Src(L"rules");
-    for (const wchar_t* name : {L"song.mp3", L"readme", L"twice.mp3", L"twice (02).mp3", L"a.b.mp3"}) {
-        ASSERT_TRUE(MakeFile(Join(f, name), 1)) << Narrow(name);
+TEST(CopyRules, UniqueNamesMegabytesNeededAndTheTextBuffer) {
+    ResetPlayer();
+    for (const wchar_t* name : {L"twice.b", L"twice (02).b", L"f (02).c\\x"}) ASSERT_TRUE(MakeFile(Src(name), 1));
+    // The next free number from (02); the extension after the last dot, or none; a folder's name is taken too.
+    const wchar_t* names[][2] = {{L"twice.b", L"twice (03).b"}, {L"a.b.b", L"a.b (02).b"}, {L"a", L"a (02)"},
+                                 {L"f.c", L"f (03).c"}};
+    for (const auto& c : names) {
+        wchar_t path[kDestPathChars];
+        ::lstrcpynW(path, Src(c[0]).c_str(), kDestPathChars);
+        MakeUniqueDestPath(path);
+        EXPECT_EQ(Narrow(Src(c[1])), Narrow(path));
     }
-    ASSERT_TRUE(MakeDirs(f + L"\\folder (02).wma"));
-    for (int n = 2; n <= 100; ++n) {
-        ASSERT_TRUE(MakeFile(f + L"\\many (" + (n < 10 ? L"0" : L"") + std::to_wstring(n) + L").mp3", 0));
-    }
-    struct Case {
-        const char* name;
-        const wchar_t *taken, *expected;
-    } cases[] = {
-        {"first free name is (02)", L"song.mp3", L"song (02).mp3"},
-        {"(02) taken gives (03)", L"twice.mp3", L"twice (03).mp3"},
-        {"no extension", L"readme", L"readme (02)"},
-        {"a folder of that name is taken", L"folder.wma", L"folder (03).wma"},
-        {"only the last dot starts the extension", L"a.b.mp3", L"a.b (02).mp3"},
-        {"three digits from 100 on", L"many.mp3", L"many (101).mp3"},
-    };
-    for (const Case& c : cases) {
-        wchar_t buffer[kDestPathChars];
-        ::lstrcpynW(buffer, Join(f, c.taken).c_str(), kDestPathChars);
-        MakeUniqueDestPath(buffer);
-        EXPECT_EQ(Narrow(Join(f, c.expected)), Narrow(buffer)) << c.name;
-    }
-}
-
-TEST(CopyRules, MegabytesStillNeededFreeSpaceAndPartialName) {
-    const ULONGLONG MB = 1048576;
-    struct Case {
-        const char* name;
-        ULONGLONG remaining, usableMb, expected;
-    } cases[] = {
-        {"20 MB left, 5 MB usable", 20 * MB, 5, 15},
-        {"one whole kilobyte more rounds up", 20 * MB + 1024, 5, 16},
-        {"less than a kilobyte more does not", 20 * MB + 1000, 5, 15},
-        {"a kilobyte high in the last megabyte", 20 * MB + 0xFFC00, 5, 16},
-        {"bits above 19 do not round", 21 * MB, 5, 16},
-        // The file grew after the search: less is left than there is room.
-        {"remaining below usable reports 1", 3 * MB, 5, 1},
-        {"equal whole megabytes reports 1", 5 * MB + 100, 5, 1},
-        {"no room at all", 7 * MB, 0, 7},
-    };
-    for (const Case& c : cases) EXPECT_EQ(c.expected, MegabytesStillNeeded(c.remaining, c.usableMb)) << c.name;
-
-    // A drive that cannot be asked (the player was removed) has no room.
+    // Whole megabytes remaining minus usable, plus one for a whole kilobyte below a megabyte; never below 1.
+    const ULONGLONG MB = 1048576, needed[][3] = {{20 * MB + 1024, 5, 16}, {20 * MB + 1000, 5, 15}, {21 * MB, 5, 16},
+                                                 {20 * MB + 0xFFC00, 5, 16}, {3 * MB, 5, 1}, {7 * MB, 0, 7}};
+    for (const auto& c : needed) EXPECT_EQ(c[2], MegabytesStillNeeded(c[0], c[1])) << c[0] << " " << c[1];
     SetFreeSpaceMargin(0, 0);
-    EXPECT_EQ(0u, GetUsableFreeBytes(L"Q:\\"));
-    EXPECT_EQ(0u, GetUsableFreeMegabytes(L"Q:\\"));
-    EXPECT_GT(GetUsableFreeBytes(L"C:\\"), 0u);
-
-    wchar_t partial[MAX_PATH + 1];
-    ASSERT_TRUE(MakePartialCopyPath(L"E:\\Music\\Artist\\song.mp3", partial));
-    EXPECT_EQ(std::wstring(L"E:\\Music\\Artist\\") + kPartialCopyName, partial);
-    EXPECT_EQ(L'\0', *::PathFindExtensionW(partial)) << "an extension could be matched by a table";
-    EXPECT_FALSE(MakePartialCopyPath(L"song.mp3", partial)) << "no folder part";
-    EXPECT_FALSE(MakePartialCopyPath((L"E:\\" + std::wstring(MAX_PATH - 5, L'd') + L"\\a.mp3").c_str(), partial));
-}
-
-TEST(MatchIndex, OnlyTheLettersAToZFoldTheirCase) {
-    auto set = [](CTransferFile& record, const wchar_t* path) {
-        record.SetTimeStamp(L"20070314093005");
-        record.SetFileSize(1);
-        record.SetPath(path);
-    };
-    CTransferFile known, sameName, otherName;
-    set(known, L"C:\\\x00C9T\x00E9.mp3");
-    set(sameName, L"c:\\\x00C9t\x00E9.MP3");
-    set(otherName, L"C:\\\x00E9T\x00E9.mp3");
-    CMatchIndex index;
-    index.Add(&known);
-    EXPECT_EQ(&known, index.Find(sameName));
-    EXPECT_EQ(nullptr, index.Find(otherName)) << "other letters keep their case";
-}
-
-namespace {
-class CJob : public CWorkThread {
-public:
-    unsigned Run(void*) override {
-        while (!IsStopRequested()) ::Sleep(1);
-        return 7;
-    }
-};
-} // namespace
-
-TEST(WorkThread, OneThreadAtATimeAndTheStopFlagStaysUntilReset) {
-    CJob job;
-    ASSERT_EQ(0, job.Start(nullptr));
-    EXPECT_EQ(EBUSY, job.Start(nullptr)) << "a second start while running";
-    EXPECT_EQ(STILL_ACTIVE, job.GetExitCode());
-    EXPECT_EQ(0, job.Stop(CWorkThread::kStopWaitTimeout, 5000));
-    EXPECT_EQ(0, job.IsRunning());
-    EXPECT_EQ(7u, job.GetExitCode());
-    EXPECT_EQ(1, job.IsStopRequested()) << "the request stays until ResetStop";
-    job.ResetStop();
-    EXPECT_EQ(0, job.IsStopRequested());
-
-    // The receiver frees texts with the process heap: 2,048 zeroed bytes.
+    EXPECT_EQ(0u, GetUsableFreeBytes(L"Q:\\")) << "a drive that cannot be asked has no room";
+    // The window frees texts from the process heap: 2,048 zeroed bytes.
     wchar_t* text = AllocTransferText();
     ASSERT_NE(nullptr, text);
     EXPECT_EQ(2048u, ::HeapSize(::GetProcessHeap(), 0, text));
     EXPECT_EQ(std::wstring(kTransferTextChars, L'\0'), std::wstring(text, kTransferTextChars));
     FreeTransferText(text);
+}
+
+// A:, B: and the player by name; Q: (a CD-ROM drive without a disc) and Z: (an unknown kind) by kind; a kind
+// above 6 fails the search.
+TEST(Search, DrivesAndTheReserveOfATornSettingsFile) {
+    ResetPlayer();
+    WriteComputerSetting(L"AllFolders", L"1");
+    CTestThread all, odd;
+    all.drives = L"a:\\|B:\\|C:\\|Q:\\|Z:\\|e:\\";
+    all.kinds = {{L'a', DRIVE_REMOVABLE}, {L'B', DRIVE_REMOVABLE}, {L'C', DRIVE_FIXED}, {L'Q', DRIVE_CDROM}, {L'Z', 0}};
+    odd.drives = L"C:\\";
+    odd.kinds = {{L'C', 7}};
+    EXPECT_TRUE(all.BuildSearchRoots() && all.GetSearchRoots() == std::vector<std::wstring>{L"C:\\"});
+    EXPECT_TRUE(!odd.BuildSearchRoots() && odd.GetErrorFlg() == 1);
+    // A UTF-16 file cut inside its last character is read but not written
+    // back, which would complete that character with a stray byte.
+    std::string torn, after;
+    WriteDeviceSetting(L"DiskSpace", L"SizeType", L"1");
+    WriteDeviceSetting(L"DiskSpace", L"Margin", L"12abc");
+    ASSERT_TRUE(ReadBytes(DeviceIniPath(), torn));
+    torn.pop_back();
+    ASSERT_TRUE(WriteBytes(DeviceIniPath(), torn) && all.LoadCapacitySettings());
+    EXPECT_TRUE(GetFreeSpaceMargin() == 12 * 1024 && ReadBytes(DeviceIniPath(), after) && after == torn);
+}
+
+// This program runs with TZ=Europe/Berlin: UTC+1 in winter, UTC+2 in summer.
+TEST(TimeStamp, EachTimeWithTheOffsetInForceAtThatTime) {
+    TIME_ZONE_INFORMATION zone;
+    ASSERT_TRUE(::GetTimeZoneInformation(&zone) != TIME_ZONE_ID_UNKNOWN && zone.DaylightBias != 0) << "no summer time";
+    const std::pair<SYSTEMTIME, std::string> cases[] = {
+        {Utc(2007, 1, 5, 11, 0, 0), "20070105120000"}, {Utc(2007, 7, 5, 10, 0, 0), "20070705120000"},
+        {Utc(2006, 12, 31, 23, 30, 5), "20070101003005"}, {Utc(2007, 3, 25, 0, 59, 59), "20070325015959"},
+        {Utc(2007, 3, 25, 1, 0, 0), "20070325030000"}};
+    for (const auto& c : cases) {
+        FILETIME ft;
+        wchar_t text[kTimeStampChars + 1], once[kTimeStampChars + 1];  // once: the zone's rules taken once
+        ASSERT_TRUE(::SystemTimeToFileTime(&c.first, &ft) && MakeTimeStampText(ft, text));
+        ASSERT_TRUE(MakeTimeStampText(ft, once, &zone));
+        EXPECT_EQ(c.second + " " + c.second, Narrow(text) + " " + Narrow(once));
+    }
 }
