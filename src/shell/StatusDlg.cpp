@@ -462,9 +462,7 @@ void StatusDlg::ShowTrayMenu(UINT menuId) {
     ::GetCursorPos(&m_menuPos);
     ::SetForegroundWindow(m_hWnd);
     ::SetFocus(m_hWnd);
-    CTrayMenu menu(CApplication::GetInstance(), menuId);
-    menu.EnableExit(SetMsgBoxFlg == 0);
-    switch (menu.Track(m_hWnd, m_menuPos)) {
+    switch (TrackTrayMenu(CApplication::GetInstance(), menuId, m_hWnd, m_menuPos)) {
     case IDM_MAIN_SCREEN:
         ShowMainScreen();
         break;

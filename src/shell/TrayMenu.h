@@ -1,23 +1,10 @@
 #pragma once
 // The notification-area icon's menu, loaded anew for each click.
 
-#include "foundation/Handle.h"
-
 #include <windows.h>
 
-class CTrayMenu {
-public:
-    // The first popup of the menu resource; nothing when it is missing.
-    CTrayMenu(HINSTANCE instance, UINT menuId);
-
-    // Greyed while a transfer runs or a box is open: ending the program then
-    // would pull it from under them.
-    void EnableExit(bool enabled);
-    // The command chosen, or 0. The owner gets WM_NULL afterwards, so the menu
-    // closes when the user clicks elsewhere.
-    UINT Track(HWND owner, POINT at);
-
-private:
-    CMenu m_menu;
-    HMENU m_popup = nullptr;
-};
+// The command chosen from the first popup of the menu resource, or 0. Exit
+// is greyed while SetMsgBoxFlg counts a running transfer or an open box:
+// ending the program then would pull it from under them. The owner gets
+// WM_NULL afterwards, so the menu closes when the user clicks elsewhere.
+UINT TrackTrayMenu(HINSTANCE instance, UINT menuId, HWND owner, POINT at);
