@@ -146,3 +146,30 @@ private:
     HANDLE m_mutex;
     DWORD m_wait;
 };
+
+// A menu this program loaded or made; destroying it destroys its submenus.
+struct MenuTraits {
+    static HMENU Invalid() noexcept { return nullptr; }
+    static bool IsValid(HMENU h) noexcept { return h != nullptr; }
+    static void Close(HMENU h) noexcept { ::DestroyMenu(h); }
+};
+using CMenu = CUniqueHandle<HMENU, MenuTraits>;
+
+// The device context of one WM_PAINT: EndPaint validates what BeginPaint
+// found invalid, so a paint that returns early cannot loop.
+class CPaintDc {
+public:
+    explicit CPaintDc(HWND window) noexcept : m_window(window), m_dc(::BeginPaint(window, &m_paint)) {}
+    ~CPaintDc() {
+        if (m_dc) ::EndPaint(m_window, &m_paint);
+    }
+    CPaintDc(const CPaintDc&) = delete;
+    CPaintDc& operator=(const CPaintDc&) = delete;
+    HDC Get() const noexcept { return m_dc; }
+    PAINTSTRUCT* Paint() noexcept { return &m_paint; }
+
+private:
+    HWND m_window;
+    PAINTSTRUCT m_paint = {};
+    HDC m_dc;
+};

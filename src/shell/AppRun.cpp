@@ -34,7 +34,8 @@ int InitAppData(int& firstStart) {
 int RunStatusDialog() {
     int firstStart = 0;
     if (!InitAppData(firstStart)) return 0;
-    // The status window's progress bar is a common control of version 6.
+    // The progress bar and the advanced dialog's list view are common controls:
+    // their classes must exist before a template names them.
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&controls);
     {

@@ -2,11 +2,11 @@
 
 #include "foundation/Application.h"
 #include "foundation/SysFile.h"
+#include "shell/ResText.h"
 #include "store/AppPaths.h"
 #include "resource.h"
 
 #include <commctrl.h>
-#include <shlwapi.h>
 
 namespace {
 
@@ -30,13 +30,7 @@ std::vector<CExtensionPair> PairsFromRows(const std::vector<CExtensionPair>& row
 DetailSetDlg::DetailSetDlg(const wchar_t* templateName, std::vector<CExtensionPair>* pairs, HWND* owner)
     : CModalDlg(templateName, owner), m_pairs(pairs) {}
 
-DetailSetDlg::~DetailSetDlg() {
-    delete m_addButton;
-    delete m_editButton;
-    delete m_removeButton;
-    delete m_clearButton;
-    delete m_list;
-}
+DetailSetDlg::~DetailSetDlg() = default;
 
 INT_PTR DetailSetDlg::DlgProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -58,21 +52,18 @@ INT_PTR DetailSetDlg::OnInitDialog() {
     INT_PTR result = CModalDlg::OnInitDialog();
     HICON icon = ::LoadIconW(CApplication::GetInstance(), MAKEINTRESOURCEW(IDI_QUAVERCART));
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-    m_list = new CListCtrl(m_hWnd, IDC_EXT_LIST);
-    m_addButton = new CButton(m_hWnd, IDC_EXT_ADD);
-    m_editButton = new CButton(m_hWnd, IDC_EXT_EDIT);
-    m_removeButton = new CButton(m_hWnd, IDC_EXT_REMOVE);
-    m_clearButton = new CButton(m_hWnd, IDC_CLEAR_HISTORY);
+    m_list = std::make_unique<CListCtrl>(m_hWnd, IDC_EXT_LIST);
+    m_addButton = std::make_unique<CButton>(m_hWnd, IDC_EXT_ADD);
+    m_editButton = std::make_unique<CButton>(m_hWnd, IDC_EXT_EDIT);
+    m_removeButton = std::make_unique<CButton>(m_hWnd, IDC_EXT_REMOVE);
+    m_clearButton = std::make_unique<CButton>(m_hWnd, IDC_CLEAR_HISTORY);
 
-    wchar_t extension[256];
-    wchar_t destination[256];
-    LoadResString(IDS_COLUMN_EXTENSION, extension, 256);
-    LoadResString(IDS_COLUMN_DESTINATION, destination, 256);
+    std::wstring extension = ResText(IDS_COLUMN_EXTENSION);
     // A translated header wider than the column would be cut: the column grows to show it.
     const int headerWidth = static_cast<int>(
-        ::SendMessageW(m_list->GetHwnd(), LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(extension)));
-    m_list->InsertColumn(0, extension, LVCFMT_LEFT, headerWidth + 14 > 70 ? headerWidth + 14 : 70, -1);
-    m_list->InsertColumn(1, destination, LVCFMT_LEFT, 187, -1);
+        ::SendMessageW(m_list->GetHwnd(), LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(extension.c_str())));
+    m_list->InsertColumn(0, extension.c_str(), LVCFMT_LEFT, headerWidth + 14 > 70 ? headerWidth + 14 : 70, -1);
+    m_list->InsertColumn(1, ResText(IDS_COLUMN_DESTINATION).c_str(), LVCFMT_LEFT, 187, -1);
     FillExtensionList();
     ::SendMessageW(m_list->GetHwnd(), LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
     m_editButton->Enable(FALSE);
@@ -158,7 +149,7 @@ std::vector<CExtensionPair> DetailSetDlg::ReadRows() {
 
 void DetailSetDlg::EditExtension(int mode) {
     std::vector<CExtensionPair> rows = ReadRows();
-    m_extensionDlg = new ExtSettingDlg(L"EXTSETTINGDLG", &rows, GetHwndPtr());
+    m_extensionDlg = std::make_unique<ExtSettingDlg>(L"EXTSETTINGDLG", &rows, GetHwndPtr());
     if (mode == 1) {
         int row = m_list->GetNextItem(-1, LVNI_SELECTED);
         if (row >= 0) {
@@ -182,8 +173,7 @@ void DetailSetDlg::EditExtension(int mode) {
             }
         }
     }
-    delete m_extensionDlg;
-    m_extensionDlg = nullptr;
+    m_extensionDlg.reset();
 }
 
 void DetailSetDlg::RemoveExtension() {
@@ -202,22 +192,16 @@ void DetailSetDlg::RemoveExtension() {
 
 bool DetailSetDlg::CheckExtensionsPresent() {
     if (m_list->GetItemCount() > 0) return true;
-    wchar_t caption[20];
-    wchar_t text[1024];
-    LoadResString(IDS_ERROR_CAPTION, caption, 20);
-    LoadResString(IDS_NO_EXTENSIONS, text, 1024);
-    CountedMessageBox(m_hWnd, text, caption, MB_ICONHAND);
+    ResMessageBox(m_hWnd, IDS_ERROR_CAPTION, ResText(IDS_NO_EXTENSIONS), MB_ICONHAND);
     return false;
 }
 
 void DetailSetDlg::CommitRows() { *m_pairs = PairsFromRows(ReadRows()); }
 
 void DetailSetDlg::ClearHistory() {
-    wchar_t caption[1024];
-    wchar_t text[1024];
-    LoadResString(IDS_CLEAR_HISTORY, caption, 1024);
-    LoadResString(IDS_CLEAR_QUESTION, text, 1024);
-    if (CountedMessageBox(m_hWnd, text, caption, MB_YESNO | MB_ICONINFORMATION) != IDYES) return;
+    if (ResMessageBox(m_hWnd, IDS_CLEAR_HISTORY, ResText(IDS_CLEAR_QUESTION), MB_YESNO | MB_ICONINFORMATION) != IDYES) {
+        return;
+    }
     ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
 
     std::wstring path;
@@ -237,13 +221,7 @@ void DetailSetDlg::ClearHistory() {
         if (failure) {
             std::wstring name;
             file.GetFileName(name);
-            wchar_t errorCaption[20];
-            wchar_t format[1024];
-            LoadResString(IDS_ERROR_CAPTION, errorCaption, 20);
-            LoadResString(failure, format, 1024);
-            wchar_t message[1024 + MAX_PATH];
-            ::wnsprintfW(message, 1024 + MAX_PATH, format, name.c_str());
-            CountedMessageBox(m_hWnd, message, errorCaption, MB_ICONHAND);
+            ResMessageBox(m_hWnd, IDS_ERROR_CAPTION, ResFormat(failure, name.c_str()), MB_ICONHAND);
             return;
         }
     }

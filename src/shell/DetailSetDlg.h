@@ -7,6 +7,7 @@
 #include "wndfw/BaseDlg.h"
 #include "wndfw/Controls.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,11 +37,11 @@ private:
     void CommitRows();
     void ClearHistory();
 
-    ExtSettingDlg* m_extensionDlg = nullptr;
-    CButton* m_addButton = nullptr;
-    CButton* m_editButton = nullptr;
-    CButton* m_removeButton = nullptr;
-    CButton* m_clearButton = nullptr;
-    CListCtrl* m_list = nullptr;
+    std::unique_ptr<ExtSettingDlg> m_extensionDlg;
+    std::unique_ptr<CButton> m_addButton;
+    std::unique_ptr<CButton> m_editButton;
+    std::unique_ptr<CButton> m_removeButton;
+    std::unique_ptr<CButton> m_clearButton;
+    std::unique_ptr<CListCtrl> m_list;
     std::vector<CExtensionPair>* m_pairs;
 };

@@ -2,6 +2,7 @@
 
 #include "foundation/Application.h"
 #include "foundation/SysQuery.h"
+#include "shell/ResText.h"
 #include "resource.h"
 
 #include <shlwapi.h>
@@ -58,12 +59,7 @@ ExtSettingDlg::ExtSettingDlg(const wchar_t* templateName, const std::vector<CExt
     g_destinationBrowser = nullptr;
 }
 
-ExtSettingDlg::~ExtSettingDlg() {
-    m_beingDestroyed = true;
-    delete m_extensionEdit;
-    delete m_destinationEdit;
-    delete m_browseButton;
-}
+ExtSettingDlg::~ExtSettingDlg() { m_beingDestroyed = true; }
 
 void ExtSettingDlg::SetInitialValues(const std::wstring& extension, const std::wstring& destination) {
     m_extension = extension;
@@ -90,9 +86,9 @@ INT_PTR ExtSettingDlg::OnInitDialog() {
     INT_PTR result = CModalDlg::OnInitDialog();
     HICON icon = ::LoadIconW(CApplication::GetInstance(), MAKEINTRESOURCEW(IDI_QUAVERCART));
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-    m_extensionEdit = new CQcEdit(m_hWnd, IDC_EXTENSION);
-    m_destinationEdit = new CQcEdit(m_hWnd, IDC_DESTINATION);
-    m_browseButton = new CButton(m_hWnd, IDC_BROWSE);
+    m_extensionEdit = std::make_unique<CQcEdit>(m_hWnd, IDC_EXTENSION);
+    m_destinationEdit = std::make_unique<CQcEdit>(m_hWnd, IDC_DESTINATION);
+    m_browseButton = std::make_unique<CButton>(m_hWnd, IDC_BROWSE);
     ::SendMessageW(m_extensionEdit->GetHwnd(), EM_LIMITTEXT, 255, 0);
     m_extensionEdit->SetText(m_extension);
     if (m_mode == 0) {
@@ -137,8 +133,7 @@ void ExtSettingDlg::OnShowWindow(WPARAM shown, LPARAM) {
 }
 
 void ExtSettingDlg::BrowseDestination() {
-    wchar_t title[256];
-    LoadResString(IDS_SELECT_DESTINATION, title, 256);
+    std::wstring title = ResText(IDS_SELECT_DESTINATION);
     wchar_t root[MAX_PATH + 1] = L"";
     GetDeviceRoot(root);
     std::wstring current;
@@ -149,7 +144,7 @@ void ExtSettingDlg::BrowseDestination() {
     if (::lstrlenW(initial) + current.size() < MAX_PATH) ::PathAppendW(initial, current.c_str());
 
     wchar_t chosen[MAX_PATH + 1] = L"";
-    BrowseForFolder(m_hWnd, root, title, chosen, initial, DestinationBrowseProc,
+    BrowseForFolder(m_hWnd, root, title.c_str(), chosen, initial, DestinationBrowseProc,
                     BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE);
     g_destinationBrowser = nullptr;
     if (m_beingDestroyed) return;
@@ -176,28 +171,15 @@ bool ExtSettingDlg::ValidateExtension() {
 
     std::wstring listed;
     if (!LookupExtension(m_extension, listed)) return true;
-    wchar_t caption[256];
-    wchar_t format[256];
-    LoadResString(IDS_CONFIRM_DESTINATION, caption, 256);
-    LoadResString(IDS_REPLACE_DESTINATION, format, 256);
-    // Room for an extension of 255 characters and two destinations of a full
-    // path each.
-    wchar_t text[2048];
-    ::wnsprintfW(text, 2048, format, m_extension.c_str(), listed.c_str(), m_destination.c_str());
-    if (CountedMessageBox(m_hWnd, text, caption, MB_YESNO | MB_ICONINFORMATION) != IDYES) return false;
+    std::wstring text = ResFormat(IDS_REPLACE_DESTINATION, m_extension.c_str(), listed.c_str(), m_destination.c_str());
+    if (ResMessageBox(m_hWnd, IDS_CONFIRM_DESTINATION, text, MB_YESNO | MB_ICONINFORMATION) != IDYES) return false;
     m_replaceConfirmed = true;
     return true;
 }
 
 void ExtSettingDlg::ShowForbiddenSymbols() {
-    wchar_t caption[256];
-    wchar_t first[256];
-    wchar_t second[256];
-    LoadResString(IDS_ERROR_CAPTION, caption, 256);
-    LoadResString(IDS_FORBIDDEN_SYMBOLS, first, 256);
-    LoadResString(IDS_FORBIDDEN_LIST, second, 256);
-    std::wstring text = std::wstring(first) + second;
-    CountedMessageBox(m_hWnd, text.c_str(), caption, MB_ICONHAND);
+    // Two strings, so that the symbols keep a line of their own in every language.
+    ResMessageBox(m_hWnd, IDS_ERROR_CAPTION, ResText(IDS_FORBIDDEN_SYMBOLS) + ResText(IDS_FORBIDDEN_LIST), MB_ICONHAND);
 }
 
 bool ExtSettingDlg::LookupExtension(const std::wstring& text, std::wstring& destination) const {
@@ -208,10 +190,4 @@ bool ExtSettingDlg::LookupExtension(const std::wstring& text, std::wstring& dest
     return true;
 }
 
-void ExtSettingDlg::ShowError(UINT textId) {
-    wchar_t caption[256];
-    wchar_t text[256];
-    LoadResString(IDS_ERROR_CAPTION, caption, 256);
-    LoadResString(textId, text, 256);
-    CountedMessageBox(m_hWnd, text, caption, MB_ICONHAND);
-}
+void ExtSettingDlg::ShowError(UINT textId) { ResMessageBox(m_hWnd, IDS_ERROR_CAPTION, ResText(textId), MB_ICONHAND); }

@@ -6,6 +6,7 @@
 #include "wndfw/BaseDlg.h"
 #include "wndfw/Controls.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -43,9 +44,9 @@ private:
     bool LookupExtension(const std::wstring& text, std::wstring& destination) const;
     void ShowError(UINT textId);
 
-    CQcEdit* m_extensionEdit = nullptr;
-    CQcEdit* m_destinationEdit = nullptr;
-    CButton* m_browseButton = nullptr;
+    std::unique_ptr<CQcEdit> m_extensionEdit;
+    std::unique_ptr<CQcEdit> m_destinationEdit;
+    std::unique_ptr<CButton> m_browseButton;
     std::wstring m_extension;
     std::wstring m_destination;
     const std::vector<CExtensionPair>* m_rows;

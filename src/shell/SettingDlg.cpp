@@ -2,6 +2,7 @@
 
 #include "foundation/Application.h"
 #include "foundation/SysQuery.h"
+#include "shell/ResText.h"
 #include "resource.h"
 
 #include <shlwapi.h>
@@ -38,7 +39,7 @@ int CALLBACK SearchFolderBrowseProc(HWND browser, UINT message, LPARAM lParam, L
     return 0;
 }
 
-bool IsTicked(CCheckButton* box) { return box->GetCheck() == BST_CHECKED; }
+bool IsTicked(const std::unique_ptr<CCheckButton>& box) { return box->GetCheck() == BST_CHECKED; }
 
 } // namespace
 
@@ -46,16 +47,7 @@ SettingDlg::SettingDlg(const wchar_t* templateName, HWND* owner) : CModalDlg(tem
     g_folderBrowser = nullptr;
 }
 
-SettingDlg::~SettingDlg() {
-    delete m_searchAll;
-    delete m_myMusic;
-    delete m_desktop;
-    delete m_specified;
-    delete m_folderList;
-    delete m_cancelButton;
-    delete m_addButton;
-    delete m_removeButton;
-}
+SettingDlg::~SettingDlg() = default;
 
 void SettingDlg::SetFirstStart(int value) {
     if (value == 1) m_firstStart = true;
@@ -76,28 +68,20 @@ INT_PTR SettingDlg::DlgProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 INT_PTR SettingDlg::OnInitDialog() {
-    wchar_t caption[1024 + 8];
-    LoadResString(IDS_SETTINGS_CAPTION, caption, 1024);
     wchar_t root[MAX_PATH + 1] = L"";
     GetDeviceRoot(root);
-    wchar_t drive[3] = L"";
-    ::lstrcpynW(drive, root, 3);
-    ::CharUpperW(drive);
-    wchar_t suffix[8];
-    ::wsprintfW(suffix, L"(%s)", drive);
-    ::lstrcatW(caption, suffix);
-    ::SetWindowTextW(m_hWnd, caption);
+    ::SetWindowTextW(m_hWnd, WithDrive(ResText(IDS_SETTINGS_CAPTION), root).c_str());
     HICON icon = ::LoadIconW(CApplication::GetInstance(), MAKEINTRESOURCEW(IDI_QUAVERCART));
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
 
-    m_cancelButton = new CButton(m_hWnd, IDCANCEL);
-    m_addButton = new CButton(m_hWnd, IDC_ADD_FOLDER);
-    m_removeButton = new CButton(m_hWnd, IDC_REMOVE_FOLDER);
-    m_searchAll = new CCheckButton(m_hWnd, IDC_SEARCH_ALL);
-    m_myMusic = new CCheckButton(m_hWnd, IDC_MY_MUSIC);
-    m_desktop = new CCheckButton(m_hWnd, IDC_DESKTOP);
-    m_specified = new CCheckButton(m_hWnd, IDC_SPECIFIED);
-    m_folderList = new CListBox(m_hWnd, IDC_FOLDER_LIST);
+    m_cancelButton = std::make_unique<CButton>(m_hWnd, IDCANCEL);
+    m_addButton = std::make_unique<CButton>(m_hWnd, IDC_ADD_FOLDER);
+    m_removeButton = std::make_unique<CButton>(m_hWnd, IDC_REMOVE_FOLDER);
+    m_searchAll = std::make_unique<CCheckButton>(m_hWnd, IDC_SEARCH_ALL);
+    m_myMusic = std::make_unique<CCheckButton>(m_hWnd, IDC_MY_MUSIC);
+    m_desktop = std::make_unique<CCheckButton>(m_hWnd, IDC_DESKTOP);
+    m_specified = std::make_unique<CCheckButton>(m_hWnd, IDC_SPECIFIED);
+    m_folderList = std::make_unique<CListBox>(m_hWnd, IDC_FOLDER_LIST);
 
     if (m_firstStart) {
         // The owner stays hidden until the settings are made: without a taskbar
@@ -212,42 +196,29 @@ bool SettingDlg::ValidateFolders() {
     const bool desktop = IsTicked(m_desktop);
     if (searchAll || myMusic || desktop) return true;
     if (specified && m_folderList->GetCount() > 0) return true;
-    wchar_t text[1024];
-    LoadResString(IDS_NO_FOLDERS, text, 1024);
-    ShowError(text);
+    ShowError(ResText(IDS_NO_FOLDERS));
     return false;
 }
 
-void SettingDlg::ShowError(const wchar_t* text) {
-    wchar_t caption[20];
-    LoadResString(IDS_ERROR_CAPTION, caption, 20);
-    CountedMessageBox(m_hWnd, text, caption, MB_ICONHAND);
-}
+void SettingDlg::ShowError(const std::wstring& text) { ResMessageBox(m_hWnd, IDS_ERROR_CAPTION, text, MB_ICONHAND); }
 
 void SettingDlg::AddFolder() {
     // The settings keep at most this many; a longer list would lose the rest
     // at the next load.
     if (m_folderList->GetCount() >= kMaxSearchFolders) {
-        wchar_t text[1024];
-        LoadResString(IDS_TOO_MANY_FOLDERS, text, 1024);
-        ShowError(text);
+        ShowError(ResText(IDS_TOO_MANY_FOLDERS));
         return;
     }
-    wchar_t title[256];
-    LoadResString(IDS_SELECT_FOLDERS, title, 256);
+    std::wstring title = ResText(IDS_SELECT_FOLDERS);
     wchar_t chosen[MAX_PATH + 1] = L"";
-    BrowseForFolder(m_hWnd, nullptr, title, chosen, L"", SearchFolderBrowseProc,
+    BrowseForFolder(m_hWnd, nullptr, title.c_str(), chosen, L"", SearchFolderBrowseProc,
                     BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN);
     g_folderBrowser = nullptr;
     if (!chosen[0]) return;
     // Network paths (\\server\share) are not searched.
     if (::lstrlenW(chosen) < 2 || chosen[1] != L':' || IsOnPlayer(chosen)) return;
     if (m_folderList->FindString(chosen, TRUE)) {
-        wchar_t format[1024];
-        LoadResString(IDS_ALREADY_REGISTERED, format, 1024);
-        wchar_t text[1024 + MAX_PATH];
-        ::wnsprintfW(text, 1024 + MAX_PATH, format, chosen);
-        ShowError(text);
+        ShowError(ResFormat(IDS_ALREADY_REGISTERED, chosen));
         return;
     }
     m_folderList->AddString(chosen);
@@ -272,8 +243,7 @@ void SettingDlg::RemoveFolders() {
 }
 
 void SettingDlg::ShowAdvanced() {
-    m_advancedDlg = new DetailSetDlg(L"DetailSetDlg", &m_pairs, GetHwndPtr());
+    m_advancedDlg = std::make_unique<DetailSetDlg>(L"DetailSetDlg", &m_pairs, GetHwndPtr());
     m_advancedDlg->DoModal();
-    delete m_advancedDlg;
-    m_advancedDlg = nullptr;
+    m_advancedDlg.reset();
 }

@@ -8,6 +8,7 @@
 #include "wndfw/BaseDlg.h"
 #include "wndfw/Controls.h"
 
+#include <memory>
 #include <vector>
 
 class SettingDlg : public CModalDlg {
@@ -34,17 +35,17 @@ private:
     void AddFolder();
     void RemoveFolders();
     void ShowAdvanced();
-    void ShowError(const wchar_t* text);
+    void ShowError(const std::wstring& text);
 
-    CCheckButton* m_searchAll = nullptr;
-    CCheckButton* m_myMusic = nullptr;
-    CCheckButton* m_desktop = nullptr;
-    CCheckButton* m_specified = nullptr;
-    CListBox* m_folderList = nullptr;
-    CButton* m_cancelButton = nullptr;
-    CButton* m_addButton = nullptr;
-    CButton* m_removeButton = nullptr;
-    DetailSetDlg* m_advancedDlg = nullptr;
+    std::unique_ptr<CCheckButton> m_searchAll;
+    std::unique_ptr<CCheckButton> m_myMusic;
+    std::unique_ptr<CCheckButton> m_desktop;
+    std::unique_ptr<CCheckButton> m_specified;
+    std::unique_ptr<CListBox> m_folderList;
+    std::unique_ptr<CButton> m_cancelButton;
+    std::unique_ptr<CButton> m_addButton;
+    std::unique_ptr<CButton> m_removeButton;
+    std::unique_ptr<DetailSetDlg> m_advancedDlg;
     bool m_firstStart = false;
     std::vector<CExtensionPair> m_pairs;
 };

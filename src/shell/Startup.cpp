@@ -3,18 +3,28 @@
 #include "foundation/Handle.h"
 #include "foundation/MiniLog.h"
 #include "foundation/SysQuery.h"
-#include "shell/AppRun.h"
 #include "foundation/Application.h"
+#include "shell/AppRun.h"
+#include "shell/ResText.h"
 #include "resource.h"
 
 #include <shlwapi.h>
 #include <objbase.h>
+
+#include <vector>
 
 const wchar_t kInstanceEventName[] = L"Global\\{31DC7011-E141-4a76-AF07-E0127103ED06}Quavercart";
 const wchar_t kWindowBlockName[] = L"Global\\{B763BF37-A061-44a7-9CDF-AFF8462D4346}";
 const wchar_t kActivateMessageName[] = L"Global\\{32B9028E-357E-4a34-B203-3B29CD3388A7}";
 
 namespace {
+
+// The objects that mark this instance and publish its window: other
+// processes look for them for as long as this one runs.
+void KeepUntilExit(HANDLE handle) {
+    static std::vector<CHandle> kept;
+    if (handle) kept.emplace_back(handle);
+}
 
 bool ModuleBaseName(wchar_t (&name)[MAX_PATH + 1]) {
     DWORD n = ::GetModuleFileNameW(nullptr, name, MAX_PATH + 1);
@@ -42,11 +52,8 @@ DWORD ReadDword(HKEY key, const wchar_t* valueName) {
 }
 
 bool AskStartupQuestion() {
-    wchar_t caption[1024];
-    wchar_t text[1024];
-    LoadResString(IDS_STARTUP_SETTING, caption, 1024);
-    LoadResString(IDS_AUTOPLAY_QUESTION, text, 1024);
-    return CountedMessageBox(nullptr, text, caption, MB_YESNO | MB_ICONINFORMATION) == IDYES;
+    return ResMessageBox(nullptr, IDS_STARTUP_SETTING, ResText(IDS_AUTOPLAY_QUESTION), MB_YESNO | MB_ICONINFORMATION) ==
+           IDYES;
 }
 
 // Opens (or creates) the key, asks when `ask` says the value disables the
@@ -64,16 +71,15 @@ void OfferStartupSetting(const wchar_t* keyPath, const wchar_t* valueName, Ask a
     ::RegSetValueExW(key.Get(), valueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&fixed), sizeof fixed);
 }
 
-void ShowStartupError(UINT textId, int bufferSize, const wchar_t* fallbackText) {
-    wchar_t caption[1024];
-    wchar_t text[1024];
-    bool captionLoaded = LoadResString(IDS_ERROR_CAPTION, caption, bufferSize) > 0;
-    bool textLoaded = LoadResString(textId, text, bufferSize) > 0;
-    if (fallbackText && (!captionLoaded || !textLoaded)) {
-        ::lstrcpyW(caption, L"Quavercart");
-        ::lstrcpyW(text, fallbackText);
+// The fallback speaks where the string table cannot be read.
+void ShowStartupError(UINT textId, const wchar_t* fallbackText) {
+    std::wstring caption = ResText(IDS_ERROR_CAPTION);
+    std::wstring text = ResText(textId);
+    if (fallbackText && (caption.empty() || text.empty())) {
+        caption = L"Quavercart";
+        text = fallbackText;
     }
-    CountedMessageBox(nullptr, text, caption, MB_ICONHAND);
+    CountedMessageBox(nullptr, text.c_str(), caption.c_str(), MB_ICONHAND);
 }
 
 } // namespace
@@ -84,9 +90,9 @@ void CInstanceCheck::Check() {
         m_firstInstance = 0;
         return;
     }
-    // Deliberately never closed: the object marks this instance until it ends.
     HANDLE mutex = ::CreateMutexW(nullptr, TRUE, name);
     if (!mutex || ::GetLastError() == ERROR_ALREADY_EXISTS) m_firstInstance = 0;
+    KeepUntilExit(mutex);
 }
 
 void CInstanceCheck::CheckByEvent() {
@@ -97,6 +103,7 @@ void CInstanceCheck::CheckByEvent() {
     }
     HANDLE event = ::CreateEventW(nullptr, FALSE, TRUE, name);
     if (::WaitForSingleObject(event, 0) != WAIT_OBJECT_0) m_firstInstance = 0;
+    KeepUntilExit(event);
 }
 
 void CAppInstanceCheck::Check() {
@@ -106,9 +113,10 @@ void CAppInstanceCheck::Check() {
         m_firstInstance = 0;
         return;
     }
-    // Kept open until the process ends: holding it keeps the signal consumed.
+    // Holding the event keeps its signal consumed, so later instances find none.
     HANDLE event = ::CreateEventW(nullptr, FALSE, TRUE, kInstanceEventName);
     if (::WaitForSingleObject(event, 0) != WAIT_OBJECT_0) m_firstInstance = 0;
+    KeepUntilExit(event);
 }
 
 StartupVerdict StartupVerdictFor(int osCode, int servicePackCode) {
@@ -167,21 +175,22 @@ void ActivateRunningInstance() {
 }
 
 void PublishMainWindow(HWND window) {
-    // Left open until the process ends so the block outlives this call.
     HANDLE block = CreateWindowBlock();
     if (!block) return;
+    // The named block must outlive this call for a second instance to find it.
+    KeepUntilExit(block);
     CMappedView view(::MapViewOfFile(block, FILE_MAP_WRITE, 0, 0, 0));
     if (!view) return;
     *static_cast<DWORD*>(view.Get()) = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(window));
 }
 
 void ShowUnsupportedOSError() {
-    ShowStartupError(IDS_UNSUPPORTED_OS, 1024, L"Cannot launch due to unsupported OS.");
+    ShowStartupError(IDS_UNSUPPORTED_OS, L"Cannot launch due to unsupported OS.");
 }
 
-void ShowNotRemovableError() { ShowStartupError(IDS_NOT_REMOVABLE, 256, nullptr); }
+void ShowNotRemovableError() { ShowStartupError(IDS_NOT_REMOVABLE, nullptr); }
 
-void ShowAlreadyRunningError() { ShowStartupError(IDS_ALREADY_RUNNING, 256, nullptr); }
+void ShowAlreadyRunningError() { ShowStartupError(IDS_ALREADY_RUNNING, nullptr); }
 
 namespace {
 void InitLog() {

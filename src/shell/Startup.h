@@ -37,5 +37,6 @@ void ShowUnsupportedOSError();
 void ShowNotRemovableError();
 void ShowAlreadyRunningError();
 
-// The whole entry, steps 1 to 10; returns the exit code (always 0).
+// The whole entry: the checks, then the application run; returns the exit
+// code (always 0).
 int RunEntry(HINSTANCE instance, HINSTANCE previous, wchar_t* commandLine, int showCommand);

@@ -5,8 +5,9 @@
 #include "foundation/SysFile.h"
 #include "foundation/SysQuery.h"
 #include "shell/BitmapPainter.h"
+#include "shell/ResText.h"
 #include "shell/Startup.h"
-#include "shell/VersionDlg.h"
+#include "shell/TrayMenu.h"
 #include "resource.h"
 
 #include <shlwapi.h>
@@ -15,12 +16,6 @@
 namespace {
 
 const RECT kFrameRect = {165, 35, 225, 95};
-
-std::wstring LoadText(UINT id) {
-    wchar_t buffer[1024];
-    LoadResString(id, buffer, 1024);
-    return buffer;
-}
 
 void SetMenuCloseEnabled(HWND window, bool enabled) {
     HMENU menu = ::GetSystemMenu(window, FALSE);
@@ -40,16 +35,6 @@ StatusDlg::~StatusDlg() {
     // The worker may still wait for an answer: it ends before anything it uses
     // goes. One that does not end in time keeps its event; the process is ending.
     if (!m_worker.Shutdown()) m_answerEvent.Detach();
-    delete m_transferButton;
-    delete m_settingsButton;
-    delete m_folderButton;
-    delete m_log;
-    delete m_progress;
-    delete m_currentFile;
-    delete m_percent0;
-    delete m_percent100;
-    delete m_searching;
-    delete m_versionDlg;
 }
 
 INT_PTR StatusDlg::DlgProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -68,7 +53,7 @@ INT_PTR StatusDlg::DlgProc(UINT message, WPARAM wParam, LPARAM lParam) {
         return PaintFrame() ? 1 : 0;
     case WM_TIMER:
         if (wParam == kLogFlushTimer) {
-            FlushLog();
+            m_logBuffer->Flush();
         } else {
             OnTimerTick();
         }
@@ -128,33 +113,26 @@ INT_PTR StatusDlg::OnInitDialog() {
 
     wchar_t root[MAX_PATH + 1] = L"";
     GetDeviceRoot(root);
-    wchar_t drive[3] = L"";
-    ::lstrcpynW(drive, root, 3);
-    ::CharUpperW(drive);
-    wchar_t caption[1024 + 8];
-    LoadResString(IDS_APP_NAME, caption, 1024);
-    wchar_t suffix[8];
-    ::wsprintfW(suffix, L"(%s)", drive);
-    ::lstrcatW(caption, suffix);
-    ::SetWindowTextW(m_hWnd, caption);
+    ::SetWindowTextW(m_hWnd, WithDrive(ResText(IDS_APP_NAME), root).c_str());
 
     HICON icon = ::LoadIconW(CApplication::GetInstance(), MAKEINTRESOURCEW(IDI_QUAVERCART));
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     AddTrayIcon();
 
-    m_transferButton = new CButton(m_hWnd, IDC_TRANSFER);
-    m_settingsButton = new CButton(m_hWnd, IDC_SETTINGS);
-    m_folderButton = new CButton(m_hWnd, IDC_DISP_FOLDER);
-    m_log = new CQcEdit(m_hWnd, IDC_LOG);
-    m_progress = new CProgress(m_hWnd, IDC_PROGRESS);
-    m_currentFile = new CQcStaticText(m_hWnd, IDC_CURRENT_FILE);
-    m_percent0 = new CQcStaticText(m_hWnd, IDC_PERCENT_0);
-    m_percent100 = new CQcStaticText(m_hWnd, IDC_PERCENT_100);
-    m_searching = new CQcStaticText(m_hWnd, IDC_SEARCHING);
+    m_transferButton = std::make_unique<CButton>(m_hWnd, IDC_TRANSFER);
+    m_settingsButton = std::make_unique<CButton>(m_hWnd, IDC_SETTINGS);
+    m_folderButton = std::make_unique<CButton>(m_hWnd, IDC_DISP_FOLDER);
+    m_log = std::make_unique<CQcEdit>(m_hWnd, IDC_LOG);
+    m_progress = std::make_unique<CProgress>(m_hWnd, IDC_PROGRESS);
+    m_currentFile = std::make_unique<CQcStaticText>(m_hWnd, IDC_CURRENT_FILE);
+    m_percent0 = std::make_unique<CQcStaticText>(m_hWnd, IDC_PERCENT_0);
+    m_percent100 = std::make_unique<CQcStaticText>(m_hWnd, IDC_PERCENT_100);
+    m_searching = std::make_unique<CQcStaticText>(m_hWnd, IDC_SEARCHING);
+    m_logBuffer = std::make_unique<CLogBuffer>(*m_log, m_hWnd, kLogFlushTimer);
 
-    ::SendMessageW(m_log->GetHwnd(), EM_SETLIMITTEXT, kLogLimitChars, 0);
-    m_searching->SetText(LoadText(IDS_SEARCHING));
+    ::SendMessageW(m_log->GetHwnd(), EM_SETLIMITTEXT, CLogBuffer::kLimitChars, 0);
+    m_searching->SetText(ResText(IDS_SEARCHING));
     m_searching->ShowCtrl(SW_HIDE);
     AddAboutMenuItem();
     if (m_firstStart == 0) ::PostMessageW(m_hWnd, WM_COMMAND, IDC_TRANSFER, 1);
@@ -193,7 +171,7 @@ void StatusDlg::OnBtnTransfer() {
     }
     if (m_worker.IsRunning()) return;
     SetMenuCloseEnabled(m_hWnd, false);
-    std::wstring stopText = LoadText(IDS_STOP_TRANSFER);
+    std::wstring stopText = ResText(IDS_STOP_TRANSFER);
     CountMsgBox(true);
     CMiniLog(-1).Write(L"OnBtnTransfer() : SetMsgBoxFlg ON");
     TransferFlg = 1;
@@ -206,193 +184,122 @@ void StatusDlg::OnBtnTransfer() {
         // No thread means no end message: undo the start, or the window would
         // stay in the transferring state with Stop and Exit doing nothing.
         CMiniLog().Write(L"OnBtnTransfer() : thread start failed %d", error);
-        SetTransferFlgOff(L"OnBtnTransfer() : TransferFlg OFF");
-        m_transferButton->SetText(LoadText(IDS_START_TRANSFER));
-        SetIdleButtons();
-        m_worker.ResetStop();
-        ReleaseTransfer(L"OnBtnTransfer() : SetMsgBoxFlg OFF");
+        using S = EndStep;
+        EndTransfer({S::Flag, S::StartText, S::Buttons, S::ResetStop, S::Release}, L"",
+                    L"OnBtnTransfer() : TransferFlg OFF", L"OnBtnTransfer() : SetMsgBoxFlg OFF");
     }
 }
 
-void StatusDlg::WaitForWorker() {
-    // The end message is the worker's last act, so this wait is short.
-    while (m_worker.IsRunning()) ::Sleep(1);
+void StatusDlg::EndTransfer(std::initializer_list<EndStep> steps, const std::wstring& finalLine,
+                            const wchar_t* flagLog, const wchar_t* releaseLog) {
+    for (EndStep step : steps) {
+        switch (step) {
+        case EndStep::Wait:
+            // The end message is not the worker's last act: it still frees what
+            // the transfer gathered, which takes a moment with a large history.
+            // A Start after this must find no thread and no stop request.
+            while (m_worker.IsRunning()) ::Sleep(1);
+            break;
+        case EndStep::Buttons:
+            m_settingsButton->Enable(TRUE);
+            m_folderButton->Enable(TRUE);
+            break;
+        case EndStep::Flag:
+            TransferFlg = 0;
+            CMiniLog(-1).Write(flagLog);
+            break;
+        case EndStep::StartText:
+            m_transferButton->SetText(ResText(IDS_START_TRANSFER));
+            break;
+        case EndStep::HideFile:
+            m_currentFile->ShowCtrl(SW_HIDE);
+            break;
+        case EndStep::Progress:
+            m_progress->SetPos(0);
+            break;
+        case EndStep::ResetStop:
+            m_worker.ResetStop();
+            break;
+        case EndStep::FinalLine:
+            m_logBuffer->AddFinalLine(finalLine);
+            break;
+        case EndStep::Timer:
+            if (TimerFlg == 1) EndTimer();
+            break;
+        case EndStep::Release:
+            SetMenuCloseEnabled(m_hWnd, true);
+            CountMsgBox(false);
+            CMiniLog(-1).Write(releaseLog);
+            ::InvalidateRect(m_hWnd, nullptr, TRUE);
+            break;
+        }
+    }
 }
 
-void StatusDlg::SetTransferFlgOff(const wchar_t* logLine) {
-    TransferFlg = 0;
-    CMiniLog(-1).Write(logLine);
-}
-
-void StatusDlg::SetIdleButtons() {
-    m_settingsButton->Enable(TRUE);
-    m_folderButton->Enable(TRUE);
-}
-
-void StatusDlg::AppendFinalLine(const wchar_t* text) {
-    // Added at the end like every other line, with what is still pending:
-    // reading a large log back and setting it whole again held the window
-    // for seconds. No later line replaces this one.
-    m_pendingLineAt = std::wstring::npos;
-    m_logPending += text;
-    m_logPending += L"\r\n";
-    FlushLog();
-    m_lastLineStart = -1;
-}
-
-void StatusDlg::EndTimerIfRunning() {
-    if (TimerFlg == 1) EndTimer();
-}
-
-void StatusDlg::ReleaseTransfer(const wchar_t* logLine) {
-    SetMenuCloseEnabled(m_hWnd, true);
-    CountMsgBox(false);
-    CMiniLog(-1).Write(logLine);
-    ::InvalidateRect(m_hWnd, nullptr, TRUE);
-}
-
+// The log lines of the three ends are matched by those who read the log, so
+// they stay as they are although two of them name another procedure.
 void StatusDlg::TransEndProcess(int count) {
-    WaitForWorker();
-    SetIdleButtons();
-    SetTransferFlgOff(L"TransAbortProcess() : TransferFlg OFF");
-    m_transferButton->SetText(LoadText(IDS_START_TRANSFER));
-    m_currentFile->ShowCtrl(SW_HIDE);
-    m_progress->SetPos(0);
-    m_worker.ResetStop();
-    wchar_t songs[1024];
-    ::wsprintfW(songs, LoadText(IDS_SONG_COUNT).c_str(), count);
-    wchar_t line[2100];
-    ::wsprintfW(line, L"%s %s", LoadText(IDS_TRANSFER_COMPLETED).c_str(), songs);
-    AppendFinalLine(line);
-    EndTimerIfRunning();
-    ReleaseTransfer(L"TransEndProcess() : SetMsgBoxFlg OFF");
+    using S = EndStep;
+    EndTransfer({S::Wait, S::Buttons, S::Flag, S::StartText, S::HideFile, S::Progress, S::ResetStop, S::FinalLine,
+                 S::Timer, S::Release},
+                ResText(IDS_TRANSFER_COMPLETED) + L" " + ResFormat(IDS_SONG_COUNT, count),
+                L"TransAbortProcess() : TransferFlg OFF", L"TransEndProcess() : SetMsgBoxFlg OFF");
 }
 
 void StatusDlg::TransAbortProcess() {
-    WaitForWorker();
-    SetIdleButtons();
-    SetTransferFlgOff(L"TransAbortProcess() : TransferFlg OFF");
-    m_transferButton->SetText(LoadText(IDS_START_TRANSFER));
-    m_progress->SetPos(0);
-    m_worker.ResetStop();
-    AppendFinalLine(LoadText(IDS_TRANSFER_INTERRUPTED).c_str());
-    EndTimerIfRunning();
-    m_currentFile->ShowCtrl(SW_HIDE);
-    ReleaseTransfer(L"TransAbortProcess() : SetMsgBoxFlg OFF");
+    using S = EndStep;
+    EndTransfer({S::Wait, S::Buttons, S::Flag, S::StartText, S::Progress, S::ResetStop, S::FinalLine, S::Timer,
+                 S::HideFile, S::Release},
+                ResText(IDS_TRANSFER_INTERRUPTED), L"TransAbortProcess() : TransferFlg OFF",
+                L"TransAbortProcess() : SetMsgBoxFlg OFF");
 }
 
 void StatusDlg::TransCancelProcess() {
-    WaitForWorker();
-    SetTransferFlgOff(L"OnBtnTransfer() : TransferFlg OFF");
-    AppendFinalLine(LoadText(IDS_TRANSFER_CANCELED).c_str());
-    m_transferButton->SetText(LoadText(IDS_START_TRANSFER));
-    m_currentFile->ShowCtrl(SW_HIDE);
-    m_progress->SetPos(0);
-    SetIdleButtons();
-    m_worker.ResetStop();
-    EndTimerIfRunning();
-    ReleaseTransfer(L"OnBtnTransfer() : SetMsgBoxFlg OFF");
+    using S = EndStep;
+    EndTransfer({S::Wait, S::Flag, S::FinalLine, S::StartText, S::HideFile, S::Progress, S::Buttons, S::ResetStop,
+                 S::Timer, S::Release},
+                ResText(IDS_TRANSFER_CANCELED), L"OnBtnTransfer() : TransferFlg OFF",
+                L"OnBtnTransfer() : SetMsgBoxFlg OFF");
 }
 
 void StatusDlg::AppendLogLine(WPARAM mode, wchar_t* text) {
-    if (TransferFlg == 0 || !text) {
-        FreeTransferText(text);
-        return;
-    }
-    std::wstring line = std::wstring(text) + L"\r\n";
+    if (TransferFlg == 1 && text) m_logBuffer->AddLine(text, mode == 1);
     FreeTransferText(text);
-    // Replace mode: the last written line, wherever it is now. The edit wraps
-    // long paths over several display lines, so it is found by where it was
-    // written, not by line number.
-    if (mode == 1 && m_pendingLineAt != std::wstring::npos) {
-        m_logPending.erase(m_pendingLineAt);
-    } else if (mode == 1 && m_logPending.empty() && m_lastLineStart >= 0) {
-        MakeLogRoom(line.size());
-        int length = ::GetWindowTextLengthW(m_log->GetHwnd());
-        if (m_lastLineStart >= 0 && m_lastLineStart <= length) {
-            m_log->SetSel(m_lastLineStart, length);
-            m_log->ReplaceSel(line.c_str(), FALSE);
-            m_log->LineScroll(m_log->GetLineCount(), 0);
-            return;
-        }
-    }
-    m_pendingLineAt = m_logPending.size();
-    m_logPending += line;
-    // Each insertion into the edit costs time in proportion to its whole text,
-    // so lines reach it in batches: a transfer of many small files would
-    // otherwise spend most of its time in the log.
-    if (!m_logFlushTimer) m_logFlushTimer = ::SetTimer(m_hWnd, kLogFlushTimer, kLogFlushPeriodMs, nullptr) != 0;
-}
-
-void StatusDlg::FlushLog() {
-    if (m_logFlushTimer) {
-        ::KillTimer(m_hWnd, kLogFlushTimer);
-        m_logFlushTimer = false;
-    }
-    if (m_logPending.empty()) return;
-    MakeLogRoom(m_logPending.size());
-    int length = ::GetWindowTextLengthW(m_log->GetHwnd());
-    if (m_pendingLineAt != std::wstring::npos) m_lastLineStart = length + static_cast<int>(m_pendingLineAt);
-    m_pendingLineAt = std::wstring::npos;
-    m_log->SetSel(length, length);
-    m_log->ReplaceSel(m_logPending.c_str(), FALSE);
-    m_log->LineScroll(m_log->GetLineCount(), 0);
-    m_logPending.clear();
-}
-
-// The edit refuses whatever would pass its limit, so a long transfer would go
-// on without its newest lines: the oldest whole lines make room instead.
-void StatusDlg::MakeLogRoom(size_t incoming) {
-    const size_t length = static_cast<size_t>(::GetWindowTextLengthW(m_log->GetHwnd()));
-    if (length + incoming <= kLogLimitChars) return;
-    std::wstring all;
-    m_log->GetText(all);
-    // An eighth of the limit more than needed: each cut costs a pass over the
-    // whole text, so it must stay rare.
-    size_t cut = length + incoming - kLogLimitChars + kLogLimitChars / 8;
-    size_t lineEnd = cut < all.size() ? all.find(L"\r\n", cut - 2) : std::wstring::npos;
-    cut = lineEnd == std::wstring::npos ? all.size() : lineEnd + 2;
-    m_log->SetSel(0, static_cast<int>(cut));
-    m_log->ReplaceSel(L"", FALSE);
-    m_lastLineStart = m_lastLineStart >= static_cast<int>(cut) ? m_lastLineStart - static_cast<int>(cut) : -1;
 }
 
 void StatusDlg::SetCurrentFile(wchar_t* countText, wchar_t* path) {
     HWND label = m_currentFile->GetHwnd();
-    HDC dc = ::GetDC(label);
-    if (dc && countText && path) {
+    CWindowDc dc(label);
+    if (dc.Get() && countText && path) {
         SIZE countSize = {0, 0};
-        ::GetTextExtentPoint32W(dc, countText, ::lstrlenW(countText), &countSize);
+        ::GetTextExtentPoint32W(dc.Get(), countText, ::lstrlenW(countText), &countSize);
         RECT client;
         ::GetClientRect(label, &client);
         wchar_t shortPath[MAX_PATH + 1];
         ::lstrcpynW(shortPath, path, MAX_PATH + 1);
-        ::PathCompactPathW(dc, shortPath, static_cast<UINT>((client.right - client.left) - countSize.cx));
+        ::PathCompactPathW(dc.Get(), shortPath, static_cast<UINT>((client.right - client.left) - countSize.cx));
         wchar_t text[1000];
         ::wnsprintfW(text, 1000, L"%s %s", countText, shortPath);
         m_currentFile->SetText(text);
     }
-    if (dc) ::ReleaseDC(label, dc);
     FreeTransferText(countText);
     FreeTransferText(path);
 }
 
-void StatusDlg::OpenDeviceRoot() {
+// The player's root, whatever the button's label says.
+void StatusDlg::OnBtnDispFolder() {
     wchar_t root[MAX_PATH + 1] = L"";
     GetDeviceRoot(root);
     ::ShellExecuteW(nullptr, L"open", root, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-void StatusDlg::OnBtnDispFolder() { OpenDeviceRoot(); }
-
 void StatusDlg::ShowCapacityErrDlg(int megabytes, wchar_t* fileName) {
-    FlushLog();
-    wchar_t text[1024 + MAX_PATH + 16];
-    ::wsprintfW(text, LoadText(IDS_CAPACITY_SHORT).c_str(), fileName ? fileName : L"", megabytes);
-    std::wstring caption = LoadText(IDS_ERROR_CAPTION);
+    m_logBuffer->Flush();
+    std::wstring text = ResFormat(IDS_CAPACITY_SHORT, fileName ? fileName : L"", megabytes);
+    std::wstring caption = ResText(IDS_ERROR_CAPTION);
     CountMsgBox(true);
     CMiniLog(-1).Write(L"ShowCapacityErrDlg() : SetMsgBoxFlg ON");
-    if (::MessageBoxW(m_hWnd, text, caption.c_str(), MB_OKCANCEL | MB_ICONHAND) == IDOK) OpenDeviceRoot();
+    if (::MessageBoxW(m_hWnd, text.c_str(), caption.c_str(), MB_OKCANCEL | MB_ICONHAND) == IDOK) OnBtnDispFolder();
     TransAbortProcess();
     CountMsgBox(false);
     CMiniLog(-1).Write(L"ShowCapacityErrDlg() : SetMsgBoxFlg OFF");
@@ -400,9 +307,9 @@ void StatusDlg::ShowCapacityErrDlg(int megabytes, wchar_t* fileName) {
 }
 
 void StatusDlg::DispMessageBox(UINT style, wchar_t* text) {
-    FlushLog();
+    m_logBuffer->Flush();
     std::wstring copy = text ? text : L"";
-    std::wstring caption = LoadText(IDS_ERROR_CAPTION);
+    std::wstring caption = ResText(IDS_ERROR_CAPTION);
     CountMsgBox(true);
     CMiniLog(-1).Write(L"DispMessageBox() : SetMsgBoxFlg ON");
     ::MessageBoxW(m_hWnd, copy.c_str(), caption.c_str(), style);
@@ -441,18 +348,16 @@ void StatusDlg::CloseAll() {
     if (m_settingDlg) m_settingDlg->EndDialog(8);
     if (m_versionDlg) {
         m_versionDlg->EndDialog(8);
-        delete m_versionDlg;
-        m_versionDlg = nullptr;
+        m_versionDlg.reset();
     }
     EndDialog(8);
 }
 
 void StatusDlg::OnBtnSettings(LPARAM lParam) {
-    m_settingDlg = new SettingDlg(L"SETTINGDLG", GetHwndPtr());
+    m_settingDlg = std::make_unique<SettingDlg>(L"SETTINGDLG", GetHwndPtr());
     if (lParam == 1) m_settingDlg->SetFirstStart(1);
     INT_PTR result = m_settingDlg->DoModal();
-    delete m_settingDlg;
-    m_settingDlg = nullptr;
+    m_settingDlg.reset();
     if (lParam == 1 && result == IDCANCEL) {
         CloseAll();
         return;
@@ -466,7 +371,7 @@ void StatusDlg::OnBtnSettings(LPARAM lParam) {
 
 void StatusDlg::ShowVersionDlg() {
     if (!m_versionDlg) {
-        m_versionDlg = new VersionDlg(VersionDlg::kTemplate, GetHwndPtr());
+        m_versionDlg = std::make_unique<VersionDlg>(VersionDlg::kTemplate, GetHwndPtr());
     } else if (m_versionDlg->IsOpen() && m_versionDlg->GetHwnd()) {
         ::SetWindowPos(m_versionDlg->GetHwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
         return;
@@ -478,7 +383,7 @@ void StatusDlg::ShowVersionDlg() {
 void StatusDlg::AddAboutMenuItem() {
     HMENU menu = ::GetSystemMenu(m_hWnd, FALSE);
     if (!menu) return;
-    std::wstring text = LoadText(IDS_ABOUT_ITEM);
+    std::wstring text = ResText(IDS_ABOUT_ITEM);
     MENUITEMINFOW item = {};
     item.cbSize = sizeof item;
     item.fMask = MIIM_ID | MIIM_TYPE;
@@ -521,13 +426,11 @@ void StatusDlg::OnTimerTick() {
 
 bool StatusDlg::PaintFrame() {
     if (TransferFlg != 1 || TimerFlg != 1) return false;
-    PAINTSTRUCT paint;
-    HDC dc = ::BeginPaint(m_hWnd, &paint);
+    CPaintDc dc(m_hWnd);
     CBitmapPainter painter;
     UINT image = m_frame == 0 ? IDB_SEARCH_FIRST : IDB_SEARCH_BASE + static_cast<UINT>(m_frame);
     painter.Load(m_hWnd, image, IDB_SEARCH_MASK);
-    painter.Draw(dc, kFrameRect.left, kFrameRect.top);
-    ::EndPaint(m_hWnd, &paint);
+    if (dc.Get()) painter.Draw(dc.Get(), kFrameRect.left, kFrameRect.top);
     return true;
 }
 
@@ -559,15 +462,7 @@ void StatusDlg::ShowTrayMenu(UINT menuId) {
     ::GetCursorPos(&m_menuPos);
     ::SetForegroundWindow(m_hWnd);
     ::SetFocus(m_hWnd);
-    HMENU menu = ::LoadMenuW(CApplication::GetInstance(), MAKEINTRESOURCEW(menuId));
-    if (!menu) return;
-    HMENU popup = ::GetSubMenu(menu, 0);
-    if (SetMsgBoxFlg != 0) ::EnableMenuItem(popup, IDM_EXIT, MF_BYCOMMAND | MF_GRAYED);
-    UINT command = static_cast<UINT>(
-        ::TrackPopupMenu(popup, TPM_RETURNCMD, m_menuPos.x, m_menuPos.y, 0, m_hWnd, nullptr));
-    ::PostMessageW(m_hWnd, WM_NULL, 0, 0);
-    ::DestroyMenu(menu);
-    switch (command) {
+    switch (TrackTrayMenu(CApplication::GetInstance(), menuId, m_hWnd, m_menuPos)) {
     case IDM_MAIN_SCREEN:
         ShowMainScreen();
         break;

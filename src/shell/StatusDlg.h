@@ -5,12 +5,14 @@
 
 #include "engine/TransferThread.h"
 #include "foundation/Handle.h"
+#include "shell/LogBuffer.h"
 #include "shell/SettingDlg.h"
 #include "shell/TrayIcon.h"
 #include "shell/VersionDlg.h"
 #include "wndfw/BaseDlg.h"
 #include "wndfw/Controls.h"
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -21,8 +23,6 @@ public:
     static constexpr UINT kAnimationPeriodMs = 62;
     static constexpr int kFrameCount = 16;
     static constexpr UINT_PTR kLogFlushTimer = 32766;
-    static constexpr UINT kLogFlushPeriodMs = 100;
-    static constexpr size_t kLogLimitChars = 0xA00000;
 
     StatusDlg();
     ~StatusDlg() override;
@@ -62,43 +62,33 @@ public:
     void ShowMainScreen();
 
 private:
-    // The idle state's common steps, in the orders each end of a transfer uses.
-    void WaitForWorker();
-    void SetTransferFlgOff(const wchar_t* logLine);
-    void SetIdleButtons();
-    void AppendFinalLine(const wchar_t* text);
-    void ReleaseTransfer(const wchar_t* logLine);
-    void EndTimerIfRunning();
-    void OpenDeviceRoot();
+    // The steps that bring the window back to idle; each end of a transfer
+    // runs them in an order of its own.
+    enum class EndStep { Wait, Buttons, Flag, StartText, HideFile, Progress, ResetStop, FinalLine, Timer, Release };
+    void EndTransfer(std::initializer_list<EndStep> steps, const std::wstring& finalLine, const wchar_t* flagLog,
+                     const wchar_t* releaseLog);
     void OnTimerTick();
-    void FlushLog();
-    void MakeLogRoom(size_t incoming);
     bool PaintFrame();
 
     std::unique_ptr<CTrayIcon> m_trayIcon;
-    CQcStaticText* m_currentFile = nullptr;
-    CQcStaticText* m_searching = nullptr;
-    CQcStaticText* m_percent0 = nullptr;
-    CQcStaticText* m_percent100 = nullptr;
-    CButton* m_transferButton = nullptr;
-    CButton* m_settingsButton = nullptr;
-    CButton* m_folderButton = nullptr;
-    CQcEdit* m_log = nullptr;
-    CProgress* m_progress = nullptr;
+    std::unique_ptr<CQcStaticText> m_currentFile;
+    std::unique_ptr<CQcStaticText> m_searching;
+    std::unique_ptr<CQcStaticText> m_percent0;
+    std::unique_ptr<CQcStaticText> m_percent100;
+    std::unique_ptr<CButton> m_transferButton;
+    std::unique_ptr<CButton> m_settingsButton;
+    std::unique_ptr<CButton> m_folderButton;
+    std::unique_ptr<CQcEdit> m_log;
+    std::unique_ptr<CProgress> m_progress;
     UINT m_activateMessage = 0;
     CTransferThread m_worker;
-    SettingDlg* m_settingDlg = nullptr;
-    VersionDlg* m_versionDlg = nullptr;
+    std::unique_ptr<SettingDlg> m_settingDlg;
+    std::unique_ptr<VersionDlg> m_versionDlg;
     POINT m_menuPos = {0, 0};
     int m_firstStart = 0;
     int TransferFlg = 0;
     int TimerFlg = 0;
     int m_frame = 0;
-    // Transfer-log lines not yet in the edit, and where the last written line
-    // begins: in that text (m_pendingLineAt) or, once flushed, in the edit.
-    std::wstring m_logPending;
-    size_t m_pendingLineAt = std::wstring::npos;
-    int m_lastLineStart = -1;
-    bool m_logFlushTimer = false;
     CHandle m_answerEvent;
+    std::unique_ptr<CLogBuffer> m_logBuffer;
 };

@@ -1,5 +1,7 @@
 #include "shell/TrayIcon.h"
 
+#include "shell/ResText.h"
+
 CTrayIcon::CTrayIcon(HWND window) {
     ZeroMemory(&m_data, sizeof m_data);
     m_data.cbSize = NOTIFYICONDATAW_V1_SIZE;
@@ -23,10 +25,8 @@ void CTrayIcon::Remove() {
 }
 
 void MakeTrayTip(const wchar_t* deviceRoot, wchar_t (&tip)[CTrayIcon::kTipChars]) {
-    wchar_t drive[3] = L"";
-    if (deviceRoot) ::lstrcpynW(drive, deviceRoot, 3);
-    ::CharUpperW(drive);
-    ::wsprintfW(tip, L"Quavercart(%s)", drive);
+    // The fixed name, not the string table's: the tip names this program in every language.
+    ::lstrcpynW(tip, WithDrive(L"Quavercart", deviceRoot).c_str(), static_cast<int>(CTrayIcon::kTipChars));
 }
 
 void ForceForeground(HWND window) {

@@ -8,20 +8,15 @@
 
 VersionDlg::VersionDlg(const wchar_t* templateName, HWND* owner) : CModelessDlg(templateName, owner) {}
 
-VersionDlg::~VersionDlg() {
-    delete m_version;
-    delete m_legalNotice;
-}
+VersionDlg::~VersionDlg() = default;
 
 INT_PTR VersionDlg::OnInitDialog() {
     INT_PTR result = CenterOnDesktop();
     HICON icon = ::LoadIconW(CApplication::GetInstance(), MAKEINTRESOURCEW(IDI_QUAVERCART));
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     // Each window gets wrappers of its own controls.
-    delete m_version;
-    delete m_legalNotice;
-    m_version = new CQcStaticText(m_hWnd, IDC_VERSION_TEXT);
-    m_legalNotice = new CQcStaticText(m_hWnd, IDC_LEGAL_TEXT);
+    m_version = std::make_unique<CQcStaticText>(m_hWnd, IDC_VERSION_TEXT);
+    m_legalNotice = std::make_unique<CQcStaticText>(m_hWnd, IDC_LEGAL_TEXT);
     ShowVersionResource();
     return result;
 }

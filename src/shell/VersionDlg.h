@@ -6,6 +6,8 @@
 #include "wndfw/BaseDlg.h"
 #include "wndfw/Controls.h"
 
+#include <memory>
+
 class VersionDlg : public CModelessDlg {
 public:
     static constexpr const wchar_t* kTemplate = L"VERSIONDLG";
@@ -25,6 +27,6 @@ private:
     void CloseWindow();
 
     int m_open = 0;
-    CQcStaticText* m_version = nullptr;
-    CQcStaticText* m_legalNotice = nullptr;
+    std::unique_ptr<CQcStaticText> m_version;
+    std::unique_ptr<CQcStaticText> m_legalNotice;
 };

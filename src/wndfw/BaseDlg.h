@@ -5,11 +5,10 @@
 //   class FooDlg : public CModalDlg {           // or CModelessDlg
 //   public:
 //       FooDlg(HWND* owner) : CModalDlg(L"FooDlg", owner) {}
-//       ~FooDlg() override { delete m_name; }    // wrappers made in OnInitDialog
 //   protected:
 //       INT_PTR OnInitDialog() override {
 //           CenterOnDesktop();
-//           m_name = new CQcEdit(m_hWnd, IDC_FOO_NAME);   // views the control
+//           m_name = std::make_unique<CQcEdit>(m_hWnd, IDC_FOO_NAME);  // views the control
 //           return TRUE;
 //       }
 //       INT_PTR OnCommand(WPARAM wParam) override {     // the whole wParam
@@ -24,7 +23,7 @@
 //           return CModalDlg::DlgProc(message, wParam, lParam);
 //       }
 //   private:
-//       CQcEdit* m_name = nullptr;
+//       std::unique_ptr<CQcEdit> m_name;   // made in OnInitDialog
 //   };
 //   FooDlg dlg(parent.GetHwndPtr());   // owner read when the dialog is made
 //   INT_PTR result = dlg.DoModal();    // EndDialog's value; -1 without template

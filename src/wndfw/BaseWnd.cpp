@@ -1,6 +1,7 @@
 #include "wndfw/BaseWnd.h"
 
 #include "foundation/Application.h"
+#include "foundation/Handle.h"
 
 #include <vector>
 
@@ -106,11 +107,8 @@ void CBaseWnd::Register() {
 LRESULT CBaseWnd::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_PAINT: {
-        PAINTSTRUCT paint;
-        if (::BeginPaint(m_hWnd, &paint)) {
-            OnPaint(&paint);
-            ::EndPaint(m_hWnd, &paint);
-        }
+        CPaintDc paint(m_hWnd);
+        if (paint.Get()) OnPaint(paint.Paint());
         return 0;
     }
     case WM_COMMAND:

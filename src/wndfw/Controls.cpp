@@ -13,21 +13,6 @@ namespace {
 // Room between the widest item and the end of the scroll range.
 constexpr int kExtentMargin = 10;
 
-// Selects a font into a device context for the lifetime of the object.
-class CFontSelection {
-public:
-    CFontSelection(HDC dc, HFONT font) : m_dc(dc), m_previous(font ? ::SelectObject(dc, font) : nullptr) {}
-    ~CFontSelection() {
-        if (m_previous) ::SelectObject(m_dc, m_previous);
-    }
-    CFontSelection(const CFontSelection&) = delete;
-    CFontSelection& operator=(const CFontSelection&) = delete;
-
-private:
-    HDC m_dc;
-    HGDIOBJ m_previous;
-};
-
 } // namespace
 
 CButton::CButton(HWND parent, int id) : CCtrl(parent, id) { SetWndClassName(L"CButton"); }
@@ -133,7 +118,9 @@ int CListBox::FindString(const wchar_t* text, BOOL ignoreCase) {
 int CListBox::MeasureText(const wchar_t* text) {
     CWindowDc dc(m_hWnd);
     if (!dc.Get()) return 0;
-    CFontSelection font(dc.Get(), reinterpret_cast<HFONT>(::SendMessageW(m_hWnd, WM_GETFONT, 0, 0)));
+    // A list box with the system font has none to select: the context has it already.
+    HGDIOBJ font = reinterpret_cast<HGDIOBJ>(::SendMessageW(m_hWnd, WM_GETFONT, 0, 0));
+    CSelection selected(dc.Get(), font ? font : ::GetCurrentObject(dc.Get(), OBJ_FONT));
     SIZE size = {};
     ::GetTextExtentPoint32W(dc.Get(), text, ::lstrlenW(text), &size);
     return size.cx;
