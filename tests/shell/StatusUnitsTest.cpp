@@ -33,7 +33,7 @@ TEST(StatusUnits, ALogLineReplacesTheLastLinePendingOrWrittenButNeverTheFinalLin
     } cases[] = {
         {"aar", {L"one", L"two ...", L"two ... Complete."}, L"one\r\ntwo ... Complete.\r\n"},
         {"aafr", {L"one", wrapped, L"", L"done"}, L"one\r\ndone\r\n"},
-        {"aFr", {L"x ...", L"Transfer canceled by user.", L"late"}, L"x ...\r\nTransfer canceled by user.\r\nlate\r\n"},
+        {"afFr", {L"x ...", L"", L"Transfer canceled by user.", L"late"}, L"x ...\r\nTransfer canceled by user.\r\nlate\r\n"},
         {"r", {L"first"}, L"first\r\n"},
     };
     for (const Case& c : cases) {
