@@ -64,8 +64,6 @@ TEST(History, AppendCreatesAndStartsALineOfItsOwn) {
     record.SetFileSize(4194304);
     record.SetPath(L"C:\\Live, 2006\\song.mp3");
     record.SetDestPath(L"F:\\Music\\not recorded.mp3");
-    EXPECT_EQ(L"1", Load(path)) << "loading creates a missing file with its folder";
-    ::DeleteFileW(path.c_str());
     // File before -> after one append. What the load could never read (half a
     // character, a last line of one unit) is cut off.
     const std::pair<std::string, std::wstring> cases[] = {
