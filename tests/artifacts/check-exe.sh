@@ -46,7 +46,7 @@ GetLayeredWindowAttributes UpdateLayeredWindowIndirect AddClipboardFormatListene
 _vsnwprintf_s _snwprintf_s swprintf_s wcscpy_s wcscat_s wcsncpy_s strcpy_s memcpy_s _wfopen_s fopen_s _localtime64_s"
 check_win2000() {
   local exe=$1 objdump=$2 funcs bad="" f
-  funcs=$("$objdump" -p "$exe" | awk '/DLL Name:/ { dll = 1; next } dll && NF >= 3 && $1 ~ /^[0-9a-f]+$/ { print $3 }')
+  funcs=$("$objdump" -p "$exe" | awk '/DLL Name:/ { dll = 1; next } /^[^[:space:]]/ { dll = 0 } dll && NF >= 3 && $1 ~ /^[0-9a-f]+$/ { print $3 }')
   [ -n "$funcs" ] || { echo "FAIL: no imported functions read from $exe"; fail=1; return; }
   for f in $newer; do
     grep -qx "$f" <<<"$funcs" && bad="$bad $f"
