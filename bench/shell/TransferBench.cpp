@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace qctest;
@@ -90,21 +91,35 @@ int CountFiles(const std::wstring& folder) {
 
 const wchar_t kMyMusicOnly[] = L"AllFolders=0\r\nMyMusic=1\r\nDeskTop=0\r\nSelectedFolders=0\r\n";
 
-// Round trips of WM_NULL to the status window, one every ~20 ms.
+// Round trips of WM_NULL to the status window, one every ~20 ms, each with
+// the phase it fell in, so a slow one can be placed.
 struct Probes {
     std::vector<double> ms;
+    std::vector<std::pair<double, std::pair<double, const char*>>> slow;  // ms, (seconds from start, phase)
     int unanswered = 0;  // no answer within 5 s
-    void Probe(HWND window) {
+    void Probe(HWND window, double at, const char* phase) {
         DWORD_PTR result = 0;
         double t0 = Now();
         if (!::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result)) ++unanswered;
         ms.push_back((Now() - t0) * 1000.0);
+        if (ms.back() > 50.0) slow.push_back({ms.back(), {at, phase}});
     }
     double Percentile(double p) const {
         if (ms.empty()) return 0;
         std::vector<double> sorted = ms;
         std::sort(sorted.begin(), sorted.end());
         return sorted[std::min(sorted.size() - 1, static_cast<size_t>(p * sorted.size()))];
+    }
+    void PrintSlow() const {
+        std::vector<std::pair<double, std::pair<double, const char*>>> sorted = slow;
+        std::sort(sorted.rbegin(), sorted.rend());
+        int over100 = 0;
+        for (const auto& s : slow) over100 += s.first > 100.0;
+        std::printf("(a) probes over 50 ms: %zu, over 100 ms: %d; the longest:", slow.size(), over100);
+        for (size_t i = 0; i < sorted.size() && i < 8; ++i) {
+            std::printf(" %.0f ms at %.1f s (%s);", sorted[i].first, sorted[i].second.first, sorted[i].second.second);
+        }
+        std::printf("\n");
     }
 };
 
@@ -122,10 +137,12 @@ double EndToEnd(const Computer& pc, Probes& probes, double& windowAt) {
     double seconds = -1;
     // The log is read whole only once the Start button is back, so the bench
     // itself does not load the window while the transfer runs.
+    const char* phase = "before the transfer";
     while (Now() - t0 < 1800) {
-        probes.Probe(p.Status());
+        probes.Probe(p.Status(), Now() - t0, phase);
         std::wstring button = uidrv::GetControlText(p.Status(), IDC_TRANSFER);
         if (button == L"&Stop transfer") started = true;
+        phase = !started ? "before the transfer" : button == L"&Stop transfer" ? "transferring" : "after the end";
         if (started && button == L"&Start transfer") {
             std::wstring log = p.LogText();
             if (log.size() >= final.size() && log.compare(log.size() - final.size(), final.size(), final) == 0) {
@@ -223,6 +240,10 @@ double RunEngineFromPlayer() {
 // the edit itself can be told from the rest of the window.
 enum class LogFeed { kAsTheWindow, kNoLineScroll, kPaintEvery100, kNoWordWrap, kAppendOnly, kBatched };
 double g_split[3];
+// The batched feed's flushes: one EM_REPLACESEL of 100 files and the scroll,
+// as the window's timer does them; the last one on the longest log.
+double g_longestFlush = 0, g_lastFlush = 0;
+LRESULT g_flushLines = 0;
 
 double FeedLogEdit(int files, LogFeed how, std::vector<double>* perThousand, double* finalLine = nullptr) {
     HWND frame = ::CreateWindowExW(0, L"STATIC", L"log", WS_POPUP | WS_CAPTION | WS_VISIBLE, 0, 0, 400, 200, nullptr,
@@ -263,6 +284,7 @@ double FeedLogEdit(int files, LogFeed how, std::vector<double>* perThousand, dou
     auto flush = [&] {
         if (batch.empty()) return;
         double a = Now();
+        g_flushLines = ::SendMessageW(edit, EM_GETLINECOUNT, 0, 0);
         int length = ::GetWindowTextLengthW(edit);
         double b = Now();
         ::SendMessageW(edit, EM_SETSEL, length, length);
@@ -272,6 +294,8 @@ double FeedLogEdit(int files, LogFeed how, std::vector<double>* perThousand, dou
         g_split[1] += c - b;
         g_split[2] += Now() - c;
         ::SendMessageW(edit, EM_LINESCROLL, 0, ::SendMessageW(edit, EM_GETLINECOUNT, 0, 0));
+        g_lastFlush = Now() - a;
+        g_longestFlush = std::max(g_longestFlush, g_lastFlush);
         batch.clear();
     };
     auto add = [&](const std::wstring& text, bool replace) {
@@ -448,6 +472,8 @@ int main() {
         std::printf("(c) log of %d files fed batched in %.2f s; the final line as the window adds it (appended): "
                     "%.3f s; the whole text read and set back instead: %.3f s\n", ::_wtoi(argv[2]), feed,
                     finalLine[0], finalLine[1]);
+        std::printf("(c) one flush of 100 files: the last, onto %ld lines, %.1f ms; the longest %.1f ms\n",
+                    static_cast<long>(g_flushLines), g_lastFlush * 1000.0, g_longestFlush * 1000.0);
         return 0;
     }
     if (argc > 1 && ::lstrcmpW(argv[1], L"--long") == 0) return LongRun(argc > 2 ? ::_wtoi(argv[2]) : 100000);
@@ -480,6 +506,7 @@ int main() {
                 "99th percentile %.1f ms, longest %.1f ms, %d unanswered within 5 s\n",
                 probes.ms.size(), probes.Percentile(0.5), probes.Percentile(0.99), probes.Percentile(1.0),
                 probes.unanswered);
+    probes.PrintSlow();
 
     double engine = RunEngineFromPlayer();
     if (endToEnd > 0 && engine > 0) {

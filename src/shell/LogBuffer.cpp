@@ -4,21 +4,16 @@ CLogBuffer::CLogBuffer(CQcEdit& edit, HWND timerWindow, UINT_PTR timerId)
     : m_edit(edit), m_timerWindow(timerWindow), m_timerId(timerId) {}
 
 void CLogBuffer::AddLine(const std::wstring& text, bool replaceLast) {
-    std::wstring line = text + L"\r\n";
     if (replaceLast && m_pendingLineAt != std::wstring::npos) {
         m_pending.erase(m_pendingLineAt);
     } else if (replaceLast && m_pending.empty() && m_lastLineStart >= 0) {
-        MakeRoom(line.size());
-        int length = ::GetWindowTextLengthW(m_edit.GetHwnd());
-        if (m_lastLineStart >= 0 && m_lastLineStart <= length) {
-            m_edit.SetSel(m_lastLineStart, length);
-            m_edit.ReplaceSel(line.c_str(), FALSE);
-            m_edit.LineScroll(m_edit.GetLineCount(), 0);
-            return;
-        }
+        // Replaced by the next batch rather than at once: a file's result
+        // follows its "..." line after almost every flush, and a second
+        // insertion per batch would double the window's time in the edit.
+        m_replaceWritten = true;
     }
     m_pendingLineAt = m_pending.size();
-    m_pending += line;
+    m_pending += text + L"\r\n";
     if (!m_timerSet) m_timerSet = ::SetTimer(m_timerWindow, m_timerId, kFlushPeriodMs, nullptr) != 0;
 }
 
@@ -38,10 +33,12 @@ void CLogBuffer::Flush() {
     }
     if (m_pending.empty()) return;
     MakeRoom(m_pending.size());
-    int length = ::GetWindowTextLengthW(m_edit.GetHwnd());
-    if (m_pendingLineAt != std::wstring::npos) m_lastLineStart = length + static_cast<int>(m_pendingLineAt);
+    const int length = ::GetWindowTextLengthW(m_edit.GetHwnd());
+    const int start = m_replaceWritten && m_lastLineStart >= 0 && m_lastLineStart <= length ? m_lastLineStart : length;
+    m_replaceWritten = false;
+    if (m_pendingLineAt != std::wstring::npos) m_lastLineStart = start + static_cast<int>(m_pendingLineAt);
     m_pendingLineAt = std::wstring::npos;
-    m_edit.SetSel(length, length);
+    m_edit.SetSel(start, length);
     m_edit.ReplaceSel(m_pending.c_str(), FALSE);
     m_edit.LineScroll(m_edit.GetLineCount(), 0);
     m_pending.clear();

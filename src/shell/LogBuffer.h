@@ -41,4 +41,6 @@ private:
     // is found by where it was written, not by line number.
     size_t m_pendingLineAt = std::wstring::npos;
     int m_lastLineStart = -1;
+    // m_pending begins with the replacement of the last line already written.
+    bool m_replaceWritten = false;
 };
