@@ -1,6 +1,5 @@
 #include "shell/DetailSetDlg.h"
 
-#include "foundation/Application.h"
 #include "foundation/SysFile.h"
 #include "shell/ResText.h"
 #include "store/AppPaths.h"
@@ -50,8 +49,7 @@ INT_PTR DetailSetDlg::DlgProc(UINT message, WPARAM wParam, LPARAM lParam) {
 
 INT_PTR DetailSetDlg::OnInitDialog() {
     INT_PTR result = CModalDlg::OnInitDialog();
-    HICON icon = ::LoadIconW(CApplication::GetInstance(), MAKEINTRESOURCEW(IDI_QUAVERCART));
-    ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    SetProgramIcon(m_hWnd);
     m_list = std::make_unique<CListCtrl>(m_hWnd, IDC_EXT_LIST);
     m_addButton = std::make_unique<CButton>(m_hWnd, IDC_EXT_ADD);
     m_editButton = std::make_unique<CButton>(m_hWnd, IDC_EXT_EDIT);

@@ -1,6 +1,5 @@
 #include "shell/ExtSettingDlg.h"
 
-#include "foundation/Application.h"
 #include "foundation/SysQuery.h"
 #include "shell/ResText.h"
 #include "resource.h"
@@ -84,8 +83,7 @@ INT_PTR ExtSettingDlg::DlgProc(UINT message, WPARAM wParam, LPARAM lParam) {
 
 INT_PTR ExtSettingDlg::OnInitDialog() {
     INT_PTR result = CModalDlg::OnInitDialog();
-    HICON icon = ::LoadIconW(CApplication::GetInstance(), MAKEINTRESOURCEW(IDI_QUAVERCART));
-    ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    SetProgramIcon(m_hWnd);
     m_extensionEdit = std::make_unique<CQcEdit>(m_hWnd, IDC_EXTENSION);
     m_destinationEdit = std::make_unique<CQcEdit>(m_hWnd, IDC_DESTINATION);
     m_browseButton = std::make_unique<CButton>(m_hWnd, IDC_BROWSE);

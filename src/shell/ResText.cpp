@@ -1,6 +1,7 @@
 #include "shell/ResText.h"
 
 #include "foundation/Application.h"
+#include "resource.h"
 
 #include <shlwapi.h>
 
@@ -33,4 +34,10 @@ std::wstring WithDrive(const std::wstring& name, const wchar_t* root) {
     if (root) ::lstrcpynW(drive, root, 3);
     ::CharUpperW(drive);
     return name + L"(" + drive + L")";
+}
+
+void SetProgramIcon(HWND window, bool big) {
+    HICON icon = ::LoadIconW(CApplication::GetInstance(), MAKEINTRESOURCEW(IDI_QUAVERCART));
+    ::SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    if (big) ::SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
 }

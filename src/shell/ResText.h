@@ -1,6 +1,6 @@
 #pragma once
 // The string table's texts as the shell shows them: loaded whole, formatted,
-// and put in the program's message boxes.
+// and put in the program's message boxes; and the program's icon on its windows.
 
 #include <windows.h>
 
@@ -16,3 +16,6 @@ int ResMessageBox(HWND owner, UINT captionId, const std::wstring& text, UINT sty
 // The name followed by the upper-case drive of the root in brackets: a
 // player on e:\ makes "Settings" "Settings(E:)".
 std::wstring WithDrive(const std::wstring& name, const wchar_t* root);
+// The program's icon in the window's caption (and, with big, in the task
+// switcher); the icon is shared and never destroyed.
+void SetProgramIcon(HWND window, bool big = false);

@@ -1,6 +1,5 @@
 #include "shell/SettingDlg.h"
 
-#include "foundation/Application.h"
 #include "foundation/SysQuery.h"
 #include "shell/ResText.h"
 #include "resource.h"
@@ -71,8 +70,7 @@ INT_PTR SettingDlg::OnInitDialog() {
     wchar_t root[MAX_PATH + 1] = L"";
     GetDeviceRoot(root);
     ::SetWindowTextW(m_hWnd, WithDrive(ResText(IDS_SETTINGS_CAPTION), root).c_str());
-    HICON icon = ::LoadIconW(CApplication::GetInstance(), MAKEINTRESOURCEW(IDI_QUAVERCART));
-    ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    SetProgramIcon(m_hWnd);
 
     m_cancelButton = std::make_unique<CButton>(m_hWnd, IDCANCEL);
     m_addButton = std::make_unique<CButton>(m_hWnd, IDC_ADD_FOLDER);

@@ -115,9 +115,7 @@ INT_PTR StatusDlg::OnInitDialog() {
     GetDeviceRoot(root);
     ::SetWindowTextW(m_hWnd, WithDrive(ResText(IDS_APP_NAME), root).c_str());
 
-    HICON icon = ::LoadIconW(CApplication::GetInstance(), MAKEINTRESOURCEW(IDI_QUAVERCART));
-    ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-    ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    SetProgramIcon(m_hWnd, true);
     AddTrayIcon();
 
     m_transferButton = std::make_unique<CButton>(m_hWnd, IDC_TRANSFER);

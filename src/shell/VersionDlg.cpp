@@ -1,6 +1,6 @@
 #include "shell/VersionDlg.h"
 
-#include "foundation/Application.h"
+#include "shell/ResText.h"
 #include "resource.h"
 
 #include <shlwapi.h>
@@ -12,8 +12,7 @@ VersionDlg::~VersionDlg() = default;
 
 INT_PTR VersionDlg::OnInitDialog() {
     INT_PTR result = CenterOnDesktop();
-    HICON icon = ::LoadIconW(CApplication::GetInstance(), MAKEINTRESOURCEW(IDI_QUAVERCART));
-    ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    SetProgramIcon(m_hWnd);
     // Each window gets wrappers of its own controls.
     m_version = std::make_unique<CQcStaticText>(m_hWnd, IDC_VERSION_TEXT);
     m_legalNotice = std::make_unique<CQcStaticText>(m_hWnd, IDC_LEGAL_TEXT);
