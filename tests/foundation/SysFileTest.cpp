@@ -29,7 +29,6 @@ protected:
         ::DeleteFileW(log.c_str());
         return lines;
     }
-    std::wstring Path(const wchar_t* name) { return Join(folder, name); }
 
     std::wstring folder, log;
 };
@@ -44,22 +43,27 @@ HRESULT OpenAt(const std::wstring& path, DWORD access, DWORD disposition) {
 }
 
 // Every row runs with the last error set to 0xdeadbeef, so a logged code must
-// come from the failed call itself.
+// come from the failed call itself. The partial copy of a song takes its name
+// by RenameOpen: only while open, never over an existing entry, never a name
+// the Win32 layer would rewrite.
 TEST_F(SysFileTest, ResultsAndLogLines) {
-    const std::wstring missing = Path(L"no such folder\\a"), absent = Path(L"absent"), closedPath = Path(L"closed"),
-                       openPath = Path(L"open"), readOnlyPath = Path(L"ro");
+    auto path = [&](const wchar_t* name) { return Join(folder, name); };
+    const std::wstring missing = path(L"no such folder\\a"), absent = path(L"absent"), closedPath = path(L"closed"),
+                       openPath = path(L"open"), readOnlyPath = path(L"ro"), part = path(L"~part~"), free = path(L"free");
     const std::wstring path260 = Join(folder, std::wstring(260 - folder.size() - 1, L'y')), path261 = path260 + L"y";
-    ASSERT_TRUE(WriteBytes(openPath, "payload") && WriteBytes(readOnlyPath, "x") &&
+    ASSERT_TRUE(WriteBytes(openPath, "payload") && WriteBytes(readOnlyPath, "x") && WriteBytes(path(L"taken"), "old song") &&
                 ::SetFileAttributesW(readOnlyPath.c_str(), FILE_ATTRIBUTE_READONLY));
-    CSysFile closed, open, gone, readOnly;
+    CSysFile closed, open, gone, readOnly, renamed;
     closed.SetPath(closedPath.c_str()), open.SetPath(openPath.c_str()), gone.SetPath(absent.c_str());
-    readOnly.SetPath(readOnlyPath.c_str());
+    readOnly.SetPath(readOnlyPath.c_str()), renamed.SetPath(part.c_str());
     ASSERT_EQ(S_OK, open.Open(GENERIC_READ, OPEN_EXISTING));
-    CHandle big(::CreateFileW(Path(L"big").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    CHandle big(::CreateFileW(path(L"big").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     LARGE_INTEGER end = {{3, 1}};  // 4 GiB and 3 bytes, sparse on the host
     ASSERT_TRUE(::SetFilePointerEx(big.Get(), end, nullptr, FILE_BEGIN) && ::SetEndOfFile(big.Get()));
     DWORD count = 0;
     ULONGLONG size = 0;
+    std::string song;
+    auto rename = [&](const std::wstring& to) { return renamed.RenameOpen(to.c_str()) ? S_OK : S_FALSE; };
     const std::wstring sys = L"] E_ESYS_MEDIUMNOTREADY", badHandle = sys + Code(ERROR_INVALID_HANDLE) + closedPath;
     const struct {
         const char* name;
@@ -78,7 +82,7 @@ TEST_F(SysFileTest, ResultsAndLogLines) {
         {"open in a missing folder", [&] { return OpenAt(missing, GENERIC_READ, OPEN_EXISTING); }, E_FAIL,
          L"[Open" + sys + Code(ERROR_PATH_NOT_FOUND) + missing},
         {"creating dispositions make folders", [&] {
-             return OpenAt(Path(L"1\\a\\f"), GENERIC_WRITE, CREATE_NEW) | OpenAt(Path(L"2\\a\\f"), GENERIC_WRITE, CREATE_ALWAYS);
+             return OpenAt(path(L"1\\a\\f"), GENERIC_WRITE, CREATE_NEW) | OpenAt(path(L"2\\a\\f"), GENERIC_WRITE, CREATE_ALWAYS);
          }, S_OK, L""},
         {"write without buffer", [&] { return closed.Write(4, nullptr, count); }, E_INVALIDARG, L"[Write] E_INVALIDARG " + closedPath},
         {"read without buffer", [&] { return closed.Read(4, count, nullptr); }, E_INVALIDARG, L"[Read] E_INVALIDARG " + closedPath},
@@ -88,9 +92,17 @@ TEST_F(SysFileTest, ResultsAndLogLines) {
         {"closed SetEnd", [&] { return closed.SetEnd(); }, E_FAIL, L"[SetEnd" + badHandle},
         {"open Delete", [&] { return open.Delete(); }, E_FAIL, L"[Delete] E_ESYS_ILLEGALSEQUENCE " + openPath},
         {"Delete makes a read-only file writable first", [&] { HRESULT hr = readOnly.Delete(); return hr | FileExists(readOnlyPath); }, S_OK, L""},
-        {"GetSize beyond 4 GiB", [&] { CSysFile f; HRESULT hr = (f.SetPath(Path(L"big").c_str()), f.GetSize(size)); return hr | (size != 0x100000003); }, S_OK, L""},
+        {"GetSize beyond 4 GiB", [&] { CSysFile f; HRESULT hr = (f.SetPath(path(L"big").c_str()), f.GetSize(size)); return hr | (size != 0x100000003); }, S_OK, L""},
         {"missing GetSize leaves the size", [&] { HRESULT hr = gone.GetSize(size = 42); return size == 42 ? hr : S_OK; }, E_FAIL,
          L"[GetSize] ::FindFirstFile faild" + Code(ERROR_FILE_NOT_FOUND) + absent},
+        {"rename closed", [&] { return rename(free); }, S_FALSE, L""},
+        {"rename over a song, or to a name rewritten", [&] {
+             return renamed.Open(GENERIC_WRITE | DELETE, CREATE_ALWAYS) | rename(path(L"taken")) | rename(folder + L"\\.\\free");
+         }, S_FALSE, L""},
+        {"rename follows the file", [&] {
+             HRESULT hr = rename(free) | (renamed.Path() != free);
+             return renamed.Close(), hr | FileExists(part) | !FileExists(free) | !(ReadBytes(path(L"taken"), song) && song == "old song");
+         }, S_OK, L""},
     };
     for (const auto& c : cases) {
         ::SetLastError(0xdeadbeef);
@@ -98,21 +110,6 @@ TEST_F(SysFileTest, ResultsAndLogLines) {
         EXPECT_EQ(c.logLine, TakeLog()) << c.name;
     }
     EXPECT_FALSE(FileExists(closedPath)) << "refused operations change nothing";
-}
-
-// The partial copy of a song takes its name this way: only while open, never
-// over an existing entry, and never a name the Win32 layer would rewrite.
-TEST_F(SysFileTest, RenameOpenNeverReplacesAndFollowsTheFile) {
-    CSysFile file;
-    std::string song, old;
-    file.SetPath(Path(L"~part~").c_str());
-    EXPECT_FALSE(file.RenameOpen(Path(L"free").c_str())) << "closed";
-    ASSERT_TRUE(WriteBytes(Path(L"taken"), "old song") && file.Open(GENERIC_WRITE | DELETE, CREATE_ALWAYS) == S_OK);
-    EXPECT_FALSE(file.RenameOpen(Path(L"taken").c_str()) || file.RenameOpen((folder + L"\\.\\free").c_str()));
-    EXPECT_TRUE(file.Path() == Path(L"~part~") && file.RenameOpen(Path(L"free").c_str()) && file.Path() == Path(L"free"));
-    file.Close();
-    EXPECT_TRUE(FileExists(Path(L"free")) && !FileExists(Path(L"~part~")) && ReadBytes(Path(L"taken"), old) && old == "old song");
-    EXPECT_EQ(L"", TakeLog());
 }
 
 } // namespace

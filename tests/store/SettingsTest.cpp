@@ -29,6 +29,7 @@ TEST(Settings, FolderSettingsSaveInAUnicodeFileAndLoadWithinTheirCount) {
         {L"MyMusic=2\r\nDeskTop=0\r\nSelectedFolders=1\r\n", L"0001"},
         {L"AllFolders=\"1\"\r\nDeskTop= 1\r\nMyMusic=0\r\nFolderCount=3\r\nFolder1=\r\nFolder3=C:\\x\r\n", L"1010|C:\\x"},
         {L"\r\n", L"0110"},
+        {L"FolderCount=1000\r\nFolder999=C:\\a\r\nFolder1000=C:\\b\r\n", L"0110|C:\\a"},  // at most 999 folders
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(c.first.empty() || WriteBytes(ini, WithMark(L"[Settings]\r\n" + c.first)));
@@ -54,7 +55,7 @@ TEST(Settings, ExtensionPairsDropEmptyAndOverlongOnesAndCapTheCount) {
     const std::pair<std::wstring, std::wstring> cases[] = {
         {L"ExtCount=3\r\nExt1=\"mp3\"\r\nPath1=\"Music\"\r\nExt2=\r\nPath2=Lost\r\nExt3=\"\"ogg\"\"\r\nPath3=\"\"Music\\Ogg\"\"\r\n"
          L"Ext4=wma\r\n", L"|mp3>Music|ogg>Music\\Ogg"},
-        {L"ExtCount=2000000000\r\nExt1=\"mp3\"\r\nPath1=\"Music\"\r\n", L"|mp3>Music"},
+        {L"ExtCount=1000\r\nExt999=mp3\r\nPath999=Music\r\nExt1000=wma\r\n", L"|mp3>Music"},  // at most 999 pairs
         {L"ExtCount=2\r\nExt1=\"" + x260 + L"\"\r\nPath1=\"" + x260 + L"\"\r\nExt2=wma\r\n", L"|" + x260 + L">" + x260 + L"|wma>"},
         {L"ExtCount=3\r\nExt1=" + y261 + L"\r\nExt2=mp3\r\nPath2=\"" + y261 + L"\"\r\nExt3=ogg\r\n", L"|ogg>"},
     };
