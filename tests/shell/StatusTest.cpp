@@ -78,7 +78,8 @@ TEST_F(StatusTest, ATransferShowsWhereItStandsWaitsForEachBoxAndEndsInterruptedW
             EXPECT_NE(std::wstring::npos, p.LogText().find(L"Transferring " + h.song + L" ... Failed."));
             ::Sleep(300);
             EXPECT_FALSE(h.position == 2 && FileExists(L"E:\\Music\\New songs\\Demo.mp3")) << "the transfer waits for the box";
-            ASSERT_TRUE(uidrv::ClickButton(box, IDOK));
+            // Gone before the next wait, which would otherwise find this box again.
+            ASSERT_TRUE(uidrv::ClickButton(box, IDOK) && WaitUntil([&] { return !::IsWindow(box); }));
             continue;
         }
         // The box names the megabytes still needed beyond what the player has above its reserve.
