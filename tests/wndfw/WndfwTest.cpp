@@ -9,7 +9,6 @@
 #include "wndfw/BaseDlg.h"
 #include "wndfw/Controls.h"
 
-#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <functional>
 #include <vector>
@@ -96,30 +95,6 @@ TEST(BaseDlgTest, OnlyOkCancelAndCloseEndAModalDialogEachWithItsResult) {
     EXPECT_EQ(0u, missing.firstMessage) << "a missing template touches nothing";
 }
 
-TEST(BaseDlgTest, BindingStartsAtInitDialogAndEndsWithTheWindowCentredWithTheFocusOnTheFirstTabStop) {
-    HWND seen = nullptr, focus = nullptr, firstTabStop = nullptr;
-    RECT rect = {}, desktop = {};
-    CScriptDlg dlg(L"TESTDLG", nullptr, {[&](CScriptDlg& d) {
-                       seen = d.GetHwnd();
-                       focus = ::GetFocus();
-                       firstTabStop = ::GetDlgItem(seen, IDOK);
-                       ::GetWindowRect(seen, &rect);
-                       EXPECT_EQ(&d, CModalDlg::Find(seen));
-                       d.EndDialog(1);
-                   }});
-    EXPECT_EQ(1, dlg.DoModal());
-    EXPECT_EQ(static_cast<UINT>(WM_INITDIALOG), dlg.firstMessage) << "no message reached the object before";
-    ASSERT_NE(nullptr, seen);
-    // OnInitDialog's 0 would leave the focus alone; the framework answers TRUE.
-    EXPECT_EQ(firstTabStop, focus);
-    EXPECT_FALSE(::IsWindow(seen));
-    EXPECT_EQ(nullptr, dlg.GetHwnd()) << "a destroyed window's handle is forgotten at WM_NCDESTROY";
-    EXPECT_EQ(nullptr, CModalDlg::Find(seen));
-    ::GetWindowRect(::GetDesktopWindow(), &desktop);
-    EXPECT_EQ((desktop.right - (rect.right - rect.left)) / 2, rect.left);
-    EXPECT_EQ((desktop.bottom - (rect.bottom - rect.top)) / 2, rect.top);
-}
-
 // The version dialog's case: a modeless dialog inside the status window's modal loop.
 TEST(BaseDlgTest, AModelessDialogGetsItsKeysInsideAModalLoopAndLivesUntilItsObjectGoes) {
     HWND owner = nullptr, window = nullptr;
@@ -158,10 +133,16 @@ int TextWidth(HWND list, const std::wstring& text) {
     return size.cx;
 }
 
-// The folder list of the settings: long paths scroll sideways as far as the widest needs.
-TEST(ControlsTest, ListBoxScrollRangeFollowsTheWidestItemAndItemsAreReadWhole) {
-    CScriptDlg dlg(L"TESTDLG", nullptr, {[](CScriptDlg& d) {
-                       CListBox list(d.GetHwnd(), IDC_T_LIST);
+// The folder list of the settings: long paths scroll sideways as far as the
+// widest needs. The same dialog shows how the framework binds and unbinds.
+TEST(ControlsTest, ListBoxScrollRangeFollowsTheWidestItemInADialogBoundFromInitDialogCentredAndFocused) {
+    HWND seen = nullptr, focus = nullptr;
+    RECT rect = {}, desktop = {};
+    CScriptDlg dlg(L"TESTDLG", nullptr, {[&](CScriptDlg& d) {
+                       seen = d.GetHwnd(), focus = ::GetFocus(), ::GetWindowRect(seen, &rect);
+                       EXPECT_EQ(&d, CModalDlg::Find(seen));
+                       EXPECT_EQ(::GetDlgItem(seen, IDOK), focus) << "the framework answers WM_INITDIALOG with TRUE";
+                       CListBox list(seen, IDC_T_LIST);
                        HWND h = list.GetHwnd();
                        const std::wstring narrow = L"C:\\a", medium = L"C:\\Users\\someone\\Music",
                                           wide = L"D:\\A much longer folder path\\with several levels\\of albums", longest(1500, L'x');
@@ -186,6 +167,11 @@ TEST(ControlsTest, ListBoxScrollRangeFollowsTheWidestItemAndItemsAreReadWhole) {
                        d.EndDialog(1);
                    }});
     EXPECT_EQ(1, dlg.DoModal());
+    EXPECT_EQ(static_cast<UINT>(WM_INITDIALOG), dlg.firstMessage) << "no message reached the object before";
+    EXPECT_TRUE(seen && !::IsWindow(seen) && !dlg.GetHwnd() && !CModalDlg::Find(seen)) << "forgotten at WM_NCDESTROY";
+    ::GetWindowRect(::GetDesktopWindow(), &desktop);
+    EXPECT_EQ((desktop.right - (rect.right - rect.left)) / 2, rect.left);
+    EXPECT_EQ((desktop.bottom - (rect.bottom - rect.top)) / 2, rect.top);
 }
 
 } // namespace
