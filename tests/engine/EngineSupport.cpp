@@ -23,21 +23,20 @@ public:
     HRESULT Read(DWORD count, DWORD& read, void* buffer) override {
         ::Sleep(m_delayMs);
         if (Due(Fault::kShrinks) || Due(Fault::kReadFails)) return (read = 0, Due(Fault::kShrinks) ? S_OK : E_FAIL);
-        return Counted(CSysFile::Read(count, read, buffer), read);
+        HRESULT hr = CSysFile::Read(count, read, buffer);
+        return m_done += read, hr;
     }
     HRESULT Write(DWORD count, const void* data, DWORD& written) override {
         if (Due(Fault::kWriteFails) || Due(Fault::kVanishes)) return (written = 0, E_FAIL);
-        return Counted(CSysFile::Write(Due(Fault::kShortWrite) ? count / 2 : count, data, written), written);
+        HRESULT hr = CSysFile::Write(Due(Fault::kShortWrite) ? count / 2 : count, data, written);
+        return m_done += written, hr;
     }
-    HRESULT GetSize(ULONGLONG& size) const override {
-        return m_fault == Fault::kSizeFails ? E_FAIL : CSysFile::GetSize(size);
-    }
+    HRESULT GetSize(ULONGLONG& size) const override { return m_fault == Fault::kSizeFails ? E_FAIL : CSysFile::GetSize(size); }
     // A vanished medium: nothing can be deleted any more.
     HRESULT Delete() override { return m_fault == Fault::kVanishes ? E_FAIL : CSysFile::Delete(); }
 
 private:
     bool Due(Fault fault) const { return m_fault == fault && m_done >= m_after; }
-    HRESULT Counted(HRESULT hr, const DWORD& bytes) { return (m_done += bytes, hr); }
     Fault m_fault;
     ULONGLONG m_after, m_done = 0;
     DWORD m_delayMs;
@@ -115,16 +114,12 @@ UINT CTestThread::QueryDriveStrings(wchar_t* buffer) {
 }
 
 std::string Text(UINT id, const std::wstring& argument) { return Format(id, argument.c_str()); }
-std::string Line(WPARAM replace, UINT id, const std::wstring& path) {
-    return "LOG(" + std::to_string(replace) + ") " + Text(id, path) + "\n";
-}
-std::string Box(UINT id, const std::wstring& name) { return "BOX(16) " + Text(id, name) + "\n"; }
 std::string Current(int position, int count, const std::wstring& path) {
     return "CURRENT " + Format(IDS_SONG_POSITION, position, count) + " " + Text(IDS_CURRENT_PATH, path);
 }
 
-unsigned RunTransfer(CTransferThread& worker, CRecorder& recorder, DWORD timeoutMs, bool start) {
-    if (start && worker.Start(&recorder) != 0) return ~0u;
+unsigned RunTransfer(CTransferThread& worker, CRecorder& recorder, DWORD timeoutMs) {
+    if (worker.Start(&recorder) != 0) return ~0u;
     for (DWORD begin = ::GetTickCount(); worker.IsRunning(); recorder.Pump(10)) {
         if (::GetTickCount() - begin > timeoutMs) return ~0u;
     }
@@ -133,14 +128,7 @@ unsigned RunTransfer(CTransferThread& worker, CRecorder& recorder, DWORD timeout
 }
 
 void ResetPlayer() {
-    wchar_t self[MAX_PATH + 1], appData[MAX_PATH] = L"";
-    ::GetModuleFileNameW(nullptr, self, MAX_PATH + 1);
-    for (const std::wstring& name : ListFolder(L"E:\\")) {
-        const std::wstring child = Join(L"E:\\", name);
-        if (::lstrcmpiW(child.c_str(), self) != 0 && !::DeleteFileW(child.c_str())) DeleteTree(child);
-    }
-    ::SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, appData);
-    DeleteTree(Join(appData, L"Quavercart"));
+    ResetComputer();  // the running test program stays on the player
     int first = 0;
     InitDeviceIdentity(first);
     InitDeviceSettings();
@@ -149,55 +137,37 @@ void ResetPlayer() {
     MakeDirs(kSourceRoot);
 }
 
-void SearchOnly(const std::vector<std::wstring>& folders) {
-    WriteComputerSetting(L"SelectedFolders", L"1");
-    WriteComputerSetting(L"FolderCount", std::to_wstring(folders.size()).c_str());
-    for (size_t n = 1; n <= folders.size(); ++n) {
-        WriteComputerSetting((L"Folder" + std::to_wstring(n)).c_str(), (L"\"" + folders[n - 1] + L"\"").c_str());
-    }
+void WriteComputerSetting(const std::wstring& key, const std::wstring& value) {
+    std::wstring path;
+    GetSettingsIniPath(path);
+    ::WritePrivateProfileStringW(L"Settings", key.c_str(), value.c_str(), path.c_str());
 }
 
-std::vector<std::wstring> HistoryLines() {
-    std::string bytes;
-    std::vector<std::wstring> lines;
-    const std::wstring text = ReadBytes(HistoryPath(), bytes) ? Utf16LeToWide(bytes.substr(2)) : L"";
-    for (size_t at = 0, end; (end = text.find(L"\r\n", at)) != std::wstring::npos; at = end + 2) {
-        lines.push_back(text.substr(at, end - at));
-    }
-    return lines;
+void SearchOnly(const std::vector<std::wstring>& folders) {
+    WriteComputerSetting(L"SelectedFolders", L"1");
+    WriteComputerSetting(L"FolderCount", std::to_wstring(folders.size()));
+    for (size_t n = 0; n < folders.size(); ++n) WriteComputerSetting(L"Folder" + std::to_wstring(n + 1), L"\"" + folders[n] + L"\"");
 }
 
 bool MakeFile(const std::wstring& path, ULONGLONG size, const SYSTEMTIME* lastWriteUtc) {
     std::string bytes(static_cast<size_t>(size), '\0');
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 7 + path.size()) & 0xFF);
     FILETIME ft;
-    if (!WriteBytes(path, bytes) || !lastWriteUtc) return SizeOf(path) == size;
+    if (!WriteBytes(path, bytes) || !lastWriteUtc) return FileExists(path);
     CHandle file(::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     return ::SystemTimeToFileTime(lastWriteUtc, &ft) && ::SetFileTime(file.Get(), nullptr, nullptr, &ft);
-}
-
-ULONGLONG SizeOf(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return ~0ull;
-    return (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
-bool SameContent(const std::wstring& a, const std::wstring& b) {
-    std::string x, y;
-    return ReadBytes(a, x) && ReadBytes(b, y) && x == y;
 }
 
 std::vector<std::wstring> ListFolder(const std::wstring& folder, bool deep) {
     std::vector<std::wstring> names, inner;
     WIN32_FIND_DATAW fd;
-    for (CFindHandle find(::FindFirstFileW(Join(folder, L"*").c_str(), &fd)); find;) {
+    CFindHandle find(::FindFirstFileW(Join(folder, L"*").c_str(), &fd));
+    for (bool more = find.IsValid(); more; more = ::FindNextFileW(find.Get(), &fd)) {
         const std::wstring name = fd.cFileName, path = Join(folder, name);
-        if (name != L"." && name != L"..") {
-            const bool folder = deep && (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-            inner = folder ? ListFolder(path, true) : std::vector<std::wstring>{deep ? path : name};
-            names.insert(names.end(), inner.begin(), inner.end());
-        }
-        if (!::FindNextFileW(find.Get(), &fd)) break;
+        if (name == L"." || name == L"..") continue;
+        inner = deep && (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? ListFolder(path, true)
+                                                                          : std::vector<std::wstring>{deep ? path : name};
+        names.insert(names.end(), inner.begin(), inner.end());
     }
     return names;
 }

@@ -68,42 +68,34 @@ extern thread_local CTestThread* t_worker;  // the test worker running on this t
 
 // A string of the program's table filled in, and the lines Describe gives for texts.
 std::string Text(UINT id, const std::wstring& argument);
-std::string Line(WPARAM replace, UINT id, const std::wstring& path);
-std::string Box(UINT id, const std::wstring& name);
+inline std::string Line(WPARAM replace, UINT id, const std::wstring& path) {
+    return "LOG(" + std::to_string(replace) + ") " + Text(id, path) + "\n";
+}
+inline std::string Box(UINT id, const std::wstring& name) { return "BOX(16) " + Text(id, name) + "\n"; }
 std::string Current(int position, int count, const std::wstring& path);
 const std::string kSearched = "SEARCH_BEGIN(0,0)\nSEARCH_END(0,0)\nRANGE(0,100)\n";
 
-// Starts the worker for the recorder (or only waits for it) and handles its messages
-// until the thread has ended; the worker's exit code, or ~0u when it did not end in time.
-unsigned RunTransfer(CTransferThread& worker, CRecorder& recorder, DWORD timeoutMs = 120000, bool start = true);
+// Starts the worker for the recorder and handles its messages until the thread
+// has ended; the worker's exit code, or ~0u when it did not end in time.
+unsigned RunTransfer(CTransferThread& worker, CRecorder& recorder, DWORD timeoutMs = 120000);
 
-// The player: E:\ emptied (but for the running test program), the per-computer
-// folder removed, identity and default device settings made; C:\qcsrc emptied.
+// The player: E:\ emptied (but for the running test program) with the rest of
+// the computer, identity and default device settings made; C:\qcsrc emptied.
 void ResetPlayer();
 extern const wchar_t kSourceRoot[];  // C:\qcsrc
 inline std::wstring Src(const std::wstring& rest) { return Join(kSourceRoot, rest); }
-template <typename Get> std::wstring PathOf(Get get) {
-    std::wstring path;
-    get(path);
-    return path;
-}
-inline std::wstring HistoryPath() { return PathOf(GetHistoryFilePath); }
-inline std::wstring DeviceIniPath() { return PathOf([](std::wstring& path) { GetDeviceIniPath(0, path); }); }
+inline std::wstring HistoryPath() { std::wstring path; return GetHistoryFilePath(path), path; }
+inline std::wstring DeviceIniPath() { std::wstring path; return GetDeviceIniPath(0, path), path; }
 // Keys in section "Settings" of Settings.ini, or in any section of the device settings.
-inline void WriteComputerSetting(const wchar_t* key, const wchar_t* value) {
-    ::WritePrivateProfileStringW(L"Settings", key, value, PathOf(GetSettingsIniPath).c_str());
-}
+void WriteComputerSetting(const std::wstring& key, const std::wstring& value);
 inline void WriteDeviceSetting(const wchar_t* section, const wchar_t* key, const wchar_t* value) {
     ::WritePrivateProfileStringW(section, key, value, DeviceIniPath().c_str());
 }
 void SearchOnly(const std::vector<std::wstring>& folders);  // these folders alone, in this order
-std::vector<std::wstring> HistoryLines();
 
 // A file of the given size (a pattern) and last-write time (UTC).
 bool MakeFile(const std::wstring& path, ULONGLONG size, const SYSTEMTIME* lastWriteUtc = nullptr);
 inline SYSTEMTIME Utc(WORD y, WORD mo, WORD d, WORD h, WORD mi, WORD s) { return SYSTEMTIME{y, mo, 0, d, h, mi, s, 0}; }
-ULONGLONG SizeOf(const std::wstring& path);
-bool SameContent(const std::wstring& a, const std::wstring& b);
 // Names in one folder, without "." and ".."; with `deep`, the full paths of every file below it.
 std::vector<std::wstring> ListFolder(const std::wstring& folder, bool deep = false);
 

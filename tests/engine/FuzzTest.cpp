@@ -28,9 +28,12 @@ const char* const kTargetNames[] = {"device.id", "Quavercart.ini", "Settings.ini
 std::string Mutate(const std::string& bytes, std::mt19937& rng, std::string& how, bool& folder) {
     const char* const names[] = {"flip bytes", "truncate", "encoding", "insert NULs", "10,000 characters at",
                                  "huge numbers", "a folder", "random bytes"};
+    const wchar_t* const huge[] = {L"2147483647", L"4294967295", L"99999999999999999999", L"-1",
+                                   L"18446744073709551616", L"1e9"};
+    const wchar_t alphabet[] = L"abcXYZ019,\"=[]\\ .\x3042\x0e01";
     auto pick = [&](size_t n) { return n ? static_cast<size_t>(rng() % n) : size_t{0}; };
     const std::string body = bytes.size() > 2 ? bytes.substr(2) : std::string();
-    std::wstring text = Utf16LeToWide(body);
+    std::wstring text = Utf16LeToWide(body), line(10000, L'a');
     std::string out = bytes, first, second;
     const unsigned kind = rng() % 9;
     size_t n = 0;  // the mutation's figure, for the failure message
@@ -38,49 +41,38 @@ std::string Mutate(const std::string& bytes, std::mt19937& rng, std::string& how
     case 0:
         for (int i = 1 + rng() % 8; i-- > 0 && !out.empty();) out[n = pick(out.size())] ^= static_cast<char>(1 + rng() % 255);
         break;
-    case 1: {
+    case 1: {  // a cut inside the last character among them
         const size_t lengths[] = {0, 1, 2, 3, out.size() - 1, pick(out.size()), pick(out.size()) | 1};
         out.resize(n = std::min(out.size(), lengths[pick(7)]));
         break;
     }
     case 2:  // no mark, FE FF, UTF-8 with its mark, UTF-8
-        n = rng() % 4;
-        out = n == 0 ? body : n == 1 ? "\xFE\xFF" + body : (n == 2 ? "\xEF\xBB\xBF" : "") + Narrow(text);
+        out = (n = rng() % 4) == 0 ? body : n == 1 ? "\xFE\xFF" + body : (n == 2 ? "\xEF\xBB\xBF" : "") + Narrow(text);
         break;
-    case 3:
-        for (int i = 1 + rng() % 4; i-- > 0;) out.insert(n = pick(out.size() + 1), 1 + rng() % 2, '\0');
-        break;
-    case 4: {  // at the start of a line or inside one
-        const wchar_t alphabet[] = L"abcXYZ019,\"=[]\\ .\x3042\x0e01";
-        std::wstring line(10000, L'a');
+    case 3: for (int i = 1 + rng() % 4; i-- > 0;) out.insert(n = pick(out.size() + 1), 1 + rng() % 2, '\0'); break;
+    case 4:  // at the start of a line or inside one
         for (wchar_t& ch : line) ch = alphabet[pick(sizeof alphabet / sizeof *alphabet - 1)];
         n = rng() % 2 ? text.find(L'\n', pick(text.size())) : pick(text.size());
-        n = std::min(n == std::wstring::npos ? text.size() : n + rng() % 2, text.size());
-        out = WithMark(text.insert(n, line + L"\r\n"));
+        out = WithMark(text.insert(n = std::min(n == std::wstring::npos ? n : n + rng() % 2, text.size()), line + L"\r\n"));
         break;
-    }
-    case 5: {
-        const wchar_t* const huge[] = {L"2147483647", L"4294967295", L"99999999999999999999", L"-1",
-                                       L"18446744073709551616", L"1e9"};
-        const std::wstring value = huge[n = pick(6)];
+    case 5:  // each number after these keys, and in the history's lines
+        n = pick(6);
         for (const std::wstring key : {L"Count=", L"Margin=", L"SizeType=", L","}) {
-            for (size_t at = text.find(key); at != std::wstring::npos; at = text.find(key, at + 1)) {
-                const size_t from = at + key.size(), to = std::min(text.find_first_not_of(L"0123456789", from), text.size());
-                if (to > from) text.replace(from, to - from, value);
+            for (size_t at = text.find(key), to; at != std::wstring::npos; at = text.find(key, at + 1)) {
+                to = std::min(text.find_first_not_of(L"0123456789", at += key.size()), text.size());
+                if (to > at) text.replace(at, to - at, huge[n]);
             }
         }
         out = WithMark(text);
         break;
-    }
     case 6: folder = true; break;
     case 7:
-        out.assign(n = pick(600), '\0');
-        for (char& b : out) b = static_cast<char>(rng());
+        for (char& b : out.assign(n = pick(600), '\0')) b = static_cast<char>(rng());
         if (rng() % 2) out = bytes.substr(0, 2) + out;
         break;
     default:  // two of them
         out = Mutate(bytes, rng, first, folder);
-        out = folder ? out : Mutate(out, rng, second, folder);
+        if (!folder) out = Mutate(out, rng, second, folder);
         return how = first + ", then " + second, out;
     }
     how = names[kind] + (" " + std::to_string(n));
