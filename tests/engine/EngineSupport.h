@@ -14,10 +14,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <map>
-#include <shlobj.h>
-#include <string>
-#include <vector>
 
 namespace qctest {
 
@@ -177,11 +173,12 @@ inline unsigned RunTransfer(CTransferThread& worker, CRecorder& recorder, DWORD 
 
 // The player: E:\ emptied (but for the running test program) with the rest of
 // the computer, identity and default device settings made; C:\qcsrc emptied.
-inline void ResetPlayer() {
+inline Computer ResetPlayer() {
     int first = 0;
-    ResetComputer();
+    const Computer pc = ResetComputer();
     InitDeviceIdentity(first), InitDeviceSettings(), SetFreeSpaceMargin(2, 20);
     DeleteTree(kSourceRoot), MakeDirs(kSourceRoot);
+    return pc;
 }
 inline std::wstring HistoryPath() { std::wstring path; return GetHistoryFilePath(path), path; }
 inline std::wstring DeviceIniPath() { std::wstring path; return GetDeviceIniPath(0, path), path; }

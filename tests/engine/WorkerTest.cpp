@@ -18,7 +18,7 @@ void FreeTransferText(wchar_t* text) {
 }
 
 TEST(Worker, EachEndPostsOneEndMessageLast) {
-    // 261 characters with its folder's backslash: the walk of the first root reports it with a line.
+    // 261 characters with its folder's backslash: the walk of each root reports one with a line.
     const std::wstring a = Src(L"q\\a.mp3"), tooLong = Src(L"p\\" + std::wstring(238, L'p') + L"\\abcdef.mp3");
     using W = CTestThread;
     using R = CRecorder;
@@ -38,9 +38,13 @@ TEST(Worker, EachEndPostsOneEndMessageLast) {
         {"nothing to copy", [&](W&, R&) { ::DeleteFileW(a.c_str()); }, kSearched + "POS(0,100)\nCOMPLETE(0,0)\n", 0, 0},
         {"history unreadable", [](W&, R&) { WriteBytes(HistoryPath(), "20070101000000,1,\"a\"\r\n"); },
          "SEARCH_BEGIN(0,0)\n" + Box(IDS_READ_FAILED, kHistoryFileName) + "INTERRUPTED(0,0)\n", 1, 0},
-        // The first text the worker takes is the walk's line; the next entry ends the walk.
+        // The first text the worker takes is the walk's line: the next entry, with no song found since, ends the walk.
         {"stopped while the search walks",
-         [&](W& w, R&) { w.onText = [&] { return !w.Stop(now, 0); }, MakeFile(tooLong, 1); },
+         [&](W& w, R&) {
+             w.onText = [&] { return !w.Stop(now, 0); };
+             MakeFile(tooLong, 1), MakeFile(Src(L"q\\" + std::wstring(238, L'q') + L"\\abcdef.mp3"), 1);
+             ::DeleteFileW(a.c_str());
+         },
          "SEARCH_BEGIN(0,0)\n" + Line(0, IDS_LINE_READ_FAILED, tooLong) + "CANCELED(0,0)\n", 1, 0},
         // The pending line stays, and nothing of the song, partial or whole.
         {"stopped during a copy",
