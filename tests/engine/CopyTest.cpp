@@ -36,7 +36,7 @@ struct Row {
     Kind kind;
     UINT line = 0, box = 0;
     Fault sourceFault = Fault::kNone, destFault = Fault::kNone;
-    std::wstring boxName = {};
+    std::wstring boxName = {};  // when not the source's own
 };
 
 } // namespace

@@ -46,8 +46,8 @@ public:
     }
     // One line per message but those of kind `skip`: "NAME(wParam,lParam)" or "NAME(wParam) text".
     std::string Describe(UINT skip = 0) const {
-        const char* const names[] = {"RANGE",       "POS",         "LOG", "CURRENT",  "SEARCH_BEGIN", "SEARCH_END",
-                                     "COMPLETE", "INTERRUPTED", "CAPACITY_ERROR", "BOX", "CANCELED"};
+        const char* const names[] = {"RANGE",    "POS",         "LOG",            "CURRENT", "SEARCH_BEGIN", "SEARCH_END",
+                                     "COMPLETE", "INTERRUPTED", "CAPACITY_ERROR", "BOX",     "CANCELED"};
         std::string out;
         for (const Posted& p : messages) {
             if (p.message == skip) continue;
@@ -93,13 +93,11 @@ public:
     HRESULT Read(DWORD count, DWORD& read, void* buffer) override {
         ::Sleep(m_delayMs);
         if (Due(Fault::kShrinks) || Due(Fault::kReadFails)) return (read = 0, Due(Fault::kShrinks) ? S_OK : E_FAIL);
-        HRESULT hr = CSysFile::Read(count, read, buffer);
-        return m_done += read, hr;
+        return Counted(CSysFile::Read(count, read, buffer), read);
     }
     HRESULT Write(DWORD count, const void* data, DWORD& written) override {
         if (Due(Fault::kWriteFails) || Due(Fault::kVanishes)) return (written = 0, E_FAIL);
-        HRESULT hr = CSysFile::Write(Due(Fault::kShortWrite) ? count / 2 : count, data, written);
-        return m_done += written, hr;
+        return Counted(CSysFile::Write(Due(Fault::kShortWrite) ? count / 2 : count, data, written), written);
     }
     HRESULT GetSize(ULONGLONG& size) const override { return m_fault == Fault::kSizeFails ? E_FAIL : CSysFile::GetSize(size); }
     // A vanished medium: nothing can be deleted any more.
@@ -107,6 +105,7 @@ public:
 
 private:
     bool Due(Fault fault) const { return m_fault == fault && m_done >= m_after; }
+    HRESULT Counted(HRESULT hr, const DWORD& bytes) { return m_done += bytes, hr; }  // by reference: read after the call
     Fault m_fault;
     ULONGLONG m_after, m_done = 0;
     DWORD m_delayMs;

@@ -29,24 +29,19 @@ const char* const kTargetNames[] = {"device.id", "Quavercart.ini", "Settings.ini
 std::string Mutate(const std::string& bytes, std::mt19937& rng, std::string& how, bool& folder) {
     const char* const names[] = {"flip bytes", "truncate", "encoding", "insert NULs", "10,000 characters at",
                                  "huge numbers", "a folder", "random bytes"};
-    const wchar_t* const huge[] = {L"2147483647", L"4294967295", L"99999999999999999999", L"-1",
-                                   L"18446744073709551616", L"1e9"};
+    const wchar_t* const huge[] = {L"2147483647", L"4294967295", L"99999999999999999999", L"-1", L"18446744073709551616", L"1e9"};
     const wchar_t alphabet[] = L"abcXYZ019,\"=[]\\ .\x3042\x0e01";
     auto pick = [&](size_t n) { return n ? static_cast<size_t>(rng() % n) : size_t{0}; };
     const std::string body = bytes.size() > 2 ? bytes.substr(2) : std::string();
     std::wstring text = Utf16LeToWide(body), line(10000, L'a');
     std::string out = bytes, first, second;
     const unsigned kind = rng() % 9;
-    size_t n = 0;  // the mutation's figure, for the failure message
+    size_t n = 0, lengths[] = {0, 1, 2, 3, out.size() - 1, pick(out.size()), pick(out.size()) | 1};  // n: for the message
     switch (kind) {
     case 0:
         for (int i = 1 + rng() % 8; i-- > 0 && !out.empty();) out[n = pick(out.size())] ^= static_cast<char>(1 + rng() % 255);
         break;
-    case 1: {  // a cut inside the last character among them
-        const size_t lengths[] = {0, 1, 2, 3, out.size() - 1, pick(out.size()), pick(out.size()) | 1};
-        out.resize(n = std::min(out.size(), lengths[pick(7)]));
-        break;
-    }
+    case 1: out.resize(n = std::min(out.size(), lengths[pick(7)])); break;  // a cut inside the last character among them
     case 2:  // no mark, FE FF, UTF-8 with its mark, UTF-8
         out = (n = rng() % 4) == 0 ? body : n == 1 ? "\xFE\xFF" + body : (n == 2 ? "\xEF\xBB\xBF" : "") + Narrow(text);
         break;
@@ -59,7 +54,7 @@ std::string Mutate(const std::string& bytes, std::mt19937& rng, std::string& how
     case 5:  // each number after these keys, and in the history's lines
         n = pick(6);
         for (const std::wstring key : {L"Count=", L"Margin=", L"SizeType=", L","}) {
-            for (size_t at = text.find(key), to; at != std::wstring::npos; at = text.find(key, at + 1)) {
+            for (size_t at = text.find(key), to; at != std::wstring::npos; at = text.find(key, at)) {
                 to = std::min(text.find_first_not_of(L"0123456789", at += key.size()), text.size());
                 if (to > at) text.replace(at, to - at, huge[n]);
             }
@@ -76,8 +71,7 @@ std::string Mutate(const std::string& bytes, std::mt19937& rng, std::string& how
         if (!folder) out = Mutate(out, rng, second, folder);
         return how = first + ", then " + second, out;
     }
-    how = names[kind] + (" " + std::to_string(n));
-    return out;
+    return how = names[kind] + (" " + std::to_string(n)), out;
 }
 
 // What the user meant by a device settings file, as the settings dialog reads it.
@@ -99,27 +93,22 @@ std::multiset<std::wstring> Lines(const std::wstring& path, const CTransferFile*
     return lines;
 }
 
-void Remove(const std::wstring& path) {
-    if (!::DeleteFileW(path.c_str())) DeleteTree(path);
-}
-
-unsigned EnvNumber(const char* name, unsigned fallback) {
-    const char* text = std::getenv(name);
-    return text && *text ? static_cast<unsigned>(std::strtoul(text, nullptr, 10)) : fallback;
-}
-
 } // namespace
 
 TEST(StoredFileFuzz, DamagedFilesWorkOrFailWithTheirMessage) {
-    const unsigned cases = EnvNumber("QC_FUZZ_CASES", 300), boundMs = EnvNumber("QC_FUZZ_SECONDS", 60) * 1000;
+    auto env = [](const char* name, unsigned fallback) {
+        const char* text = std::getenv(name);
+        return text && *text ? static_cast<unsigned>(std::strtoul(text, nullptr, 10)) : fallback;
+    };
+    auto remove = [](const std::wstring& path) { ::DeleteFileW(path.c_str()) || DeleteTree(path); };
+    const unsigned cases = env("QC_FUZZ_CASES", 300), boundMs = env("QC_FUZZ_SECONDS", 60) * 1000;
     const std::wstring appData = ResetPlayer().appData;
     ASSERT_TRUE(MakeFile(Src(L"Album\\a.mp3"), 1000) && MakeFile(Src(L"b.wma"), 2000));
     // The identity first: the per-computer folder is named after it.
     const std::string identity("\x00\x11\x22\x33\x44\x55\x66\x77\x88\x99\xAA\xBB\xCC\xDD\xEE\xFF", 16);
     ASSERT_TRUE(WriteBytes(L"E:\\Quavercart\\device.id", identity));
-    const std::wstring history = HistoryPath(), computer = history.substr(0, history.rfind(L'\\'));
-    const std::wstring paths[kTargets] = {L"E:\\Quavercart\\device.id", DeviceIniPath(), Join(computer, L"Settings.ini"),
-                                          history};
+    const std::wstring history = HistoryPath(), paths[kTargets] = {
+        L"E:\\Quavercart\\device.id", DeviceIniPath(), Join(history.substr(0, history.rfind(L'\\')), L"Settings.ini"), history};
     const std::string base[kTargets] = {
         identity,
         WithMark(L"[Settings]\r\nExtCount=3\r\nExt1=\"mp3\"\r\nPath1=\"Music\"\r\nExt2=\"wma\"\r\nPath2=\"Music\\Other\"\r\n"
@@ -147,13 +136,13 @@ TEST(StoredFileFuzz, DamagedFilesWorkOrFailWithTheirMessage) {
     unsigned done = 0, failed = 0;
     const DWORD begin = ::GetTickCount();
     for (; done < cases && ::GetTickCount() - begin < boundMs; ++done) {
-        for (int t = 0; t < kTargets; ++t) ASSERT_TRUE((Remove(paths[t]), WriteBytes(paths[t], base[t]))) << kTargetNames[t];
+        for (int t = 0; t < kTargets; ++t) ASSERT_TRUE((remove(paths[t]), WriteBytes(paths[t], base[t]))) << kTargetNames[t];
         const int target = static_cast<int>(rng() % kTargets);
         std::string how, iniBefore, iniAfter, now;
         std::wstring copy;
         bool folder = false;
         const std::string bytes = Mutate(base[target], rng, how, folder);
-        Remove(paths[target]);
+        remove(paths[target]);
         ASSERT_TRUE(folder ? MakeDirs(Join(paths[target], L"inside")) : WriteBytes(paths[target], bytes));
         what = "case " + std::to_string(done) + ": " + kTargetNames[target] + ", " + how;
         caseStart = ::GetTickCount();
