@@ -38,6 +38,9 @@ TEST(Worker, EachEndPostsOneEndMessageLast) {
         {"nothing to copy", [&](W&, R&) { ::DeleteFileW(a.c_str()); }, kSearched + "POS(0,100)\nCOMPLETE(0,0)\n", 0, 0},
         {"history unreadable", [](W&, R&) { WriteBytes(HistoryPath(), "20070101000000,1,\"a\"\r\n"); },
          "SEARCH_BEGIN(0,0)\n" + Box(IDS_READ_FAILED, kHistoryFileName) + "INTERRUPTED(0,0)\n", 1, 0},
+        // A gap in the extension table: the pairs after it would be lost, so the search fails, without a box.
+        {"extension table with a gap", [](W&, R&) { WriteDeviceSetting(L"Settings", L"ExtCount", L"3"); },
+         "SEARCH_BEGIN(0,0)\nINTERRUPTED(0,0)\n", 1, 0},
         // The first text the worker takes is the walk's line: the next entry, with no song found since, ends the walk.
         {"stopped while the search walks",
          [&](W& w, R&) {
