@@ -23,7 +23,6 @@ namespace {
 
 constexpr DWORD kCaseLimitMs = 3000;
 enum Target { kDeviceId, kDeviceIni, kSettingsIni, kHistory, kTargets };
-const char* const kTargetNames[] = {"device.id", "Quavercart.ini", "Settings.ini", "TransferredFiles.dat"};
 
 // One mutation of a file's bytes, named in `how`; with `folder` a folder takes the file's place.
 std::string Mutate(const std::string& bytes, std::mt19937& rng, std::string& how, bool& folder) {
@@ -136,7 +135,7 @@ TEST(StoredFileFuzz, DamagedFilesWorkOrFailWithTheirMessage) {
     unsigned done = 0, failed = 0;
     const DWORD begin = ::GetTickCount();
     for (; done < cases && ::GetTickCount() - begin < boundMs; ++done) {
-        for (int t = 0; t < kTargets; ++t) ASSERT_TRUE((remove(paths[t]), WriteBytes(paths[t], base[t]))) << kTargetNames[t];
+        for (int t = 0; t < kTargets; ++t) ASSERT_TRUE((remove(paths[t]), WriteBytes(paths[t], base[t]))) << Narrow(paths[t]);
         const int target = static_cast<int>(rng() % kTargets);
         std::string how, iniBefore, iniAfter, now;
         std::wstring copy;
@@ -144,7 +143,7 @@ TEST(StoredFileFuzz, DamagedFilesWorkOrFailWithTheirMessage) {
         const std::string bytes = Mutate(base[target], rng, how, folder);
         remove(paths[target]);
         ASSERT_TRUE(folder ? MakeDirs(Join(paths[target], L"inside")) : WriteBytes(paths[target], bytes));
-        what = "case " + std::to_string(done) + ": " + kTargetNames[target] + ", " + how;
+        what = "case " + std::to_string(done) + ": " + Narrow(paths[target]) + ", " + how;
         caseStart = ::GetTickCount();
         SCOPED_TRACE(what);
         const std::vector<std::wstring> pairsBefore = Pairs(paths[kDeviceIni]);
@@ -186,9 +185,9 @@ TEST(StoredFileFuzz, DamagedFilesWorkOrFailWithTheirMessage) {
         // computer folder: its files are new.
         for (int t = 0; t < kTargets; ++t) {
             if (t == target && folder) {
-                EXPECT_TRUE(FileExists(Join(paths[t], L"inside"))) << kTargetNames[t];
+                EXPECT_TRUE(FileExists(Join(paths[t], L"inside"))) << Narrow(paths[t]);
             } else if (t != kDeviceIni && !(target == kDeviceId && t >= kSettingsIni)) {
-                EXPECT_TRUE(ReadBytes(paths[t], now) && now == (t == target ? bytes : base[t])) << kTargetNames[t];
+                EXPECT_TRUE(ReadBytes(paths[t], now) && now == (t == target ? bytes : base[t])) << Narrow(paths[t]);
             }
         }
         // Untouched, or meaning the same pairs. (The platform reads a UTF-16
