@@ -86,7 +86,7 @@ private:
 };
 
 // What a source or destination does wrong once `after` bytes have passed.
-enum class Fault { kNone, kShrinks, kReadFails, kWriteFails, kShortWrite, kSizeFails, kVanishes };
+enum class Fault { kNone, kShrinks, kReadFails, kWriteFails, kShortWrite, kVanishes };
 class CTestFile : public CSysFile {
 public:
     CTestFile(Fault fault, ULONGLONG after, DWORD delayMs) : m_fault(fault), m_after(after), m_delayMs(delayMs) {}
@@ -99,7 +99,6 @@ public:
         if (Due(Fault::kWriteFails) || Due(Fault::kVanishes)) return (written = 0, E_FAIL);
         return Counted(CSysFile::Write(Due(Fault::kShortWrite) ? count / 2 : count, data, written), written);
     }
-    HRESULT GetSize(ULONGLONG& size) const override { return m_fault == Fault::kSizeFails ? E_FAIL : CSysFile::GetSize(size); }
     // A vanished medium: nothing can be deleted any more.
     HRESULT Delete() override { return m_fault == Fault::kVanishes ? E_FAIL : CSysFile::Delete(); }
 
@@ -153,7 +152,7 @@ inline std::string Text(UINT id, const std::wstring& argument) { return Format(i
 inline std::string Line(WPARAM replace, UINT id, const std::wstring& path) {
     return "LOG(" + std::to_string(replace) + ") " + Text(id, path) + "\n";
 }
-inline std::string Box(UINT id, const std::wstring& name) { return "BOX(16) " + Text(id, name) + "\n"; }
+inline std::string Box(UINT id, const std::wstring& name) { return "BOX(" + std::to_string(MB_ICONERROR) + ") " + Text(id, name) + "\n"; }
 inline std::string Current(int position, int count, const std::wstring& path) {
     return "CURRENT " + Format(IDS_SONG_POSITION, position, count) + " " + Text(IDS_CURRENT_PATH, path);
 }
