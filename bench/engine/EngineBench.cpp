@@ -8,6 +8,7 @@
 // Options: --files N (thousands; default 50,000), --parts abc (which parts).
 // The engine takes the drive of its own program for the player, so the
 // program copies itself to E: and runs from there.
+#include "common/BenchFiles.h"
 #include "engine/EngineSupport.h"
 #include "engine/MatchIndex.h"
 #include "engine/TimeStamp.h"

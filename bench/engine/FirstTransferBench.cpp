@@ -16,6 +16,7 @@
 // The engine takes the drive of its own program for the player, so the
 // program copies itself to E: and runs from there.
 #include "common/MinimalReceiver.h"
+#include "common/BenchFiles.h"
 #include "engine/EngineSupport.h"
 #include "engine/TimeStamp.h"
 

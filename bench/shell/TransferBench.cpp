@@ -14,6 +14,7 @@
 // The engine takes the drive of its own program for the player, so (b) runs
 // in a copy of this program started from E:.
 #include "common/MinimalReceiver.h"
+#include "common/BenchFiles.h"
 #include "engine/EngineSupport.h"
 #include "support/Computer.h"
 #include "support/Program.h"

@@ -10,25 +10,21 @@ TEST(CopyRules, UniqueNamesMegabytesNeededAndTheTextBuffer) {
     ResetPlayer();
     for (const wchar_t* name : {L"twice.b", L"twice (02).b", L"f (02).c\\x"}) ASSERT_TRUE(MakeFile(Src(name), 1));
     // The next free number from (02); the extension after the last dot, or none; a folder's name is taken too.
-    const wchar_t* names[][2] = {{L"twice.b", L"twice (03).b"}, {L"a.b.b", L"a.b (02).b"}, {L"a", L"a (02)"},
-                                 {L"f.c", L"f (03).c"}};
-    for (const auto& c : names) {
+    for (const auto& c : {std::make_pair(L"twice.b", L"twice (03).b"), {L"a.b.b", L"a.b (02).b"}, {L"a", L"a (02)"},
+                          {L"f.c", L"f (03).c"}}) {
         wchar_t path[kDestPathChars];
-        ::lstrcpynW(path, Src(c[0]).c_str(), kDestPathChars);
+        ::lstrcpynW(path, Src(c.first).c_str(), kDestPathChars);
         MakeUniqueDestPath(path);
-        EXPECT_EQ(Narrow(Src(c[1])), Narrow(path));
+        EXPECT_EQ(Narrow(Src(c.second)), Narrow(path));
     }
     // Whole megabytes remaining minus usable, plus one for a whole kilobyte below a megabyte; never below 1.
     const ULONGLONG MB = 1048576, needed[][3] = {{20 * MB + 1024, 5, 16}, {20 * MB + 1000, 5, 15}, {21 * MB, 5, 16},
                                                  {20 * MB + 0xFFC00, 5, 16}, {3 * MB, 5, 1}, {7 * MB, 0, 7}};
     for (const auto& c : needed) EXPECT_EQ(c[2], MegabytesStillNeeded(c[0], c[1])) << c[0] << " " << c[1];
-    SetFreeSpaceMargin(0, 0);
-    EXPECT_EQ(0u, GetUsableFreeBytes(L"Q:\\")) << "a drive that cannot be asked has no room";
     // The window frees texts from the process heap: 2,048 zeroed bytes.
     wchar_t* text = AllocTransferText();
-    ASSERT_NE(nullptr, text);
-    EXPECT_EQ(2048u, ::HeapSize(::GetProcessHeap(), 0, text));
-    EXPECT_EQ(std::wstring(kTransferTextChars, L'\0'), std::wstring(text, kTransferTextChars));
+    EXPECT_TRUE(text && ::HeapSize(::GetProcessHeap(), 0, text) == 2048 &&
+                std::wstring(text, kTransferTextChars) == std::wstring(kTransferTextChars, L'\0'));
     FreeTransferText(text);
 }
 
@@ -40,15 +36,13 @@ TEST(Search, DrivesAndTheReserveOfATornSettingsFile) {
     CTestThread all, odd;
     all.drives = L"a:\\|B:\\|C:\\|Q:\\|Z:\\|e:\\";
     all.kinds = {{L'a', DRIVE_REMOVABLE}, {L'B', DRIVE_REMOVABLE}, {L'C', DRIVE_FIXED}, {L'Q', DRIVE_CDROM}, {L'Z', 0}};
-    odd.drives = L"C:\\";
-    odd.kinds = {{L'C', 7}};
+    odd.drives = L"C:\\", odd.kinds = {{L'C', 7}};
     EXPECT_TRUE(all.BuildSearchRoots() && all.GetSearchRoots() == std::vector<std::wstring>{L"C:\\"});
     EXPECT_TRUE(!odd.BuildSearchRoots() && odd.GetErrorFlg() == 1);
     // A UTF-16 file cut inside its last character is read but not written
     // back, which would complete that character with a stray byte.
     std::string torn, after;
-    WriteDeviceSetting(L"DiskSpace", L"SizeType", L"1");
-    WriteDeviceSetting(L"DiskSpace", L"Margin", L"12abc");
+    WriteDeviceSetting(L"DiskSpace", L"SizeType", L"1"), WriteDeviceSetting(L"DiskSpace", L"Margin", L"12abc");
     ASSERT_TRUE(ReadBytes(DeviceIniPath(), torn));
     torn.pop_back();
     ASSERT_TRUE(WriteBytes(DeviceIniPath(), torn) && all.LoadCapacitySettings());
@@ -66,8 +60,7 @@ TEST(TimeStamp, EachTimeWithTheOffsetInForceAtThatTime) {
     for (const auto& c : cases) {
         FILETIME ft;
         wchar_t text[kTimeStampChars + 1], once[kTimeStampChars + 1];  // once: the zone's rules taken once
-        ASSERT_TRUE(::SystemTimeToFileTime(&c.first, &ft) && MakeTimeStampText(ft, text));
-        ASSERT_TRUE(MakeTimeStampText(ft, once, &zone));
+        ASSERT_TRUE(::SystemTimeToFileTime(&c.first, &ft) && MakeTimeStampText(ft, text) && MakeTimeStampText(ft, once, &zone));
         EXPECT_EQ(c.second + " " + c.second, Narrow(text) + " " + Narrow(once));
     }
 }

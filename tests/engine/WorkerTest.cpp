@@ -7,9 +7,7 @@ using namespace qctest;
 
 // This program's text allocator in place of the engine's: the test worker of
 // the thread may refuse a text, as an exhausted heap would; texts out are counted.
-namespace {
-std::atomic<int> g_liveTexts{0};
-}
+static std::atomic<int> g_liveTexts{0};
 wchar_t* AllocTransferText() {
     if (t_worker && t_worker->onText && !t_worker->onText()) return nullptr;
     ++g_liveTexts;
@@ -19,31 +17,14 @@ void FreeTransferText(wchar_t* text) {
     if (text) --g_liveTexts, ::HeapFree(::GetProcessHeap(), 0, text);
 }
 
-namespace {
-
-class WorkerTest : public ::testing::Test {
-protected:
-    void SetUp() override { ResetPlayer(), m_live = g_liveTexts; }
-    void TearDown() override { EXPECT_EQ(m_live, g_liveTexts) << "texts leaked"; }
-    int m_live = 0;
-};
-
-} // namespace
-
-TEST_F(WorkerTest, EachEndPostsOneEndMessageLast) {
-    // 261 characters with its folder's backslash: the walk of the first root reports it with a line.
+TEST(Worker, EachEndPostsOneEndMessageLast) {
+    // 261 characters with its folder's backslash: the walk of each root reports one with a line.
     const std::wstring a = Src(L"q\\a.mp3"), tooLong = Src(L"p\\" + std::wstring(238, L'p') + L"\\abcdef.mp3");
     using W = CTestThread;
     using R = CRecorder;
-    const int now = CWorkThread::kStopNoWait;
+    const int now = CWorkThread::kStopNoWait, live = g_liveTexts;
     bool heldByBox = false;
-    struct Case {
-        const char* name;
-        std::function<void(W&, R&)> setup;
-        std::string messages;
-        unsigned exitCode;
-        size_t copied;
-    };
+    struct Case { const char* name; std::function<void(W&, R&)> setup; std::string messages; unsigned exitCode; size_t copied; };
     const SYSTEMTIME jan5 = Utc(2007, 1, 5, 12, 0, 0), dec31 = Utc(2006, 12, 31, 23, 59, 59);
     const std::wstring b = Src(L"p\\b.mp3"), z = Src(L"q\\z.mp3");
     const Case cases[] = {
@@ -57,9 +38,16 @@ TEST_F(WorkerTest, EachEndPostsOneEndMessageLast) {
         {"nothing to copy", [&](W&, R&) { ::DeleteFileW(a.c_str()); }, kSearched + "POS(0,100)\nCOMPLETE(0,0)\n", 0, 0},
         {"history unreadable", [](W&, R&) { WriteBytes(HistoryPath(), "20070101000000,1,\"a\"\r\n"); },
          "SEARCH_BEGIN(0,0)\n" + Box(IDS_READ_FAILED, kHistoryFileName) + "INTERRUPTED(0,0)\n", 1, 0},
-        // The first text the worker takes is the walk's line; the next entry ends the walk.
+        // A gap in the extension table: the pairs after it would be lost, so the search fails, without a box.
+        {"extension table with a gap", [](W&, R&) { WriteDeviceSetting(L"Settings", L"ExtCount", L"3"); },
+         "SEARCH_BEGIN(0,0)\nINTERRUPTED(0,0)\n", 1, 0},
+        // The first text the worker takes is the walk's line: the next entry, with no song found since, ends the walk.
         {"stopped while the search walks",
-         [&](W& w, R&) { w.onText = [&] { return !w.Stop(now, 0); }, MakeFile(tooLong, 1); },
+         [&](W& w, R&) {
+             w.onText = [&] { return !w.Stop(now, 0); };
+             MakeFile(tooLong, 1), MakeFile(Src(L"q\\" + std::wstring(238, L'q') + L"\\abcdef.mp3"), 1);
+             ::DeleteFileW(a.c_str());
+         },
          "SEARCH_BEGIN(0,0)\n" + Line(0, IDS_LINE_READ_FAILED, tooLong) + "CANCELED(0,0)\n", 1, 0},
         // The pending line stays, and nothing of the song, partial or whole.
         {"stopped during a copy",
@@ -110,6 +98,7 @@ TEST_F(WorkerTest, EachEndPostsOneEndMessageLast) {
         EXPECT_EQ(c.exitCode, RunTransfer(w, rec)) << c.name;
         EXPECT_EQ(c.messages, rec.Describe()) << c.name;
         EXPECT_EQ(c.copied, ListFolder(L"E:\\Music").size()) << c.name;
+        EXPECT_EQ(live, g_liveTexts) << c.name << ": texts leaked";
     }
     EXPECT_TRUE(heldByBox);
 }
