@@ -65,6 +65,7 @@ TEST(Entry, TheSystemDecidesWhatIsAskedAndWhetherTheProgramRuns) {
         // 5.2 with Service Pack 2, the XP family's second service pack: offers removable autorun.
         {L"winxp64", 1, 0xFF, IDYES, nullptr, 1, 0xFB, true},
         {L"winxp64", 1, 0x1FF, IDYES, nullptr, 1, 0xFB, true},
+        {L"winxp64", 1, 0x04, IDYES, nullptr, 1, 0x00, true},  // the removable drives' bit alone
         {L"winxp64", 1, 0xFF, IDNO, nullptr, 1, 0xFF, true},
         {L"winxp64", 1, 0x91, 0, nullptr, 1, 0x91, true},
         {L"winxp64", 1, -1, 0, nullptr, 1, -1, true},

@@ -34,9 +34,9 @@ protected:
     State Check() {
         State st;
         for (const std::wstring& path : PlayerFiles()) {
-            std::wstring name = path.substr(path.rfind(L'\\') + 1), song = name;
+            std::wstring name = path.substr(path.rfind(L'\\') + 1), song = name.substr(0, name.find(L" ("));
             if (name == L"~qcpart~") continue;
-            if (name.find(L" (") != std::wstring::npos) song = name.substr(0, name.find(L" (")) + L".mp3";
+            if (song != name) song += L".mp3";
             EXPECT_TRUE(std::count(songs.begin(), songs.end(), song) && SameFile(Join(pc.myMusic, song), path))
                 << Narrow(name) << " is not a whole song";
             ++st.copies[song];
@@ -72,11 +72,7 @@ protected:
 bool AskPlayer(const wchar_t* request) {
     std::wstring control = _wgetenv(L"QC_PLAYER_CONTROL"), done = Join(control, L"done");
     ::DeleteFileW(done.c_str());
-    if (!WriteBytes(Join(control, request), "")) return false;
-    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < 10000; ::Sleep(10)) {
-        if (FileExists(done)) return true;
-    }
-    return false;
+    return WriteBytes(Join(control, request), "") && WaitUntil([&] { return FileExists(done); }, 10000);
 }
 
 TEST_F(FaultTest, PlayerRemovedInMidCopy) {
@@ -86,9 +82,7 @@ TEST_F(FaultTest, PlayerRemovedInMidCopy) {
     RunningProgram p;
     ASSERT_TRUE(p.Start(pc.program)) << p.Failure();
     // In the big song's copy: two lines in the history and its partial file there.
-    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < 60000; ::Sleep(1)) {
-        if (History().find(songs[1]) != std::wstring::npos && FileExists(L"E:\\Music\\~qcpart~")) break;
-    }
+    WaitUntil([&] { return History().find(songs[1]) != std::wstring::npos && FileExists(L"E:\\Music\\~qcpart~"); }, 60000);
     ASSERT_TRUE(AskPlayer(L"remove"));
     // The program's own file is gone with the player, and the system says so (DBT_DEVNODES_CHANGED).
     ASSERT_TRUE(uidrv::Post(p.Status(), WM_DEVICECHANGE, 0x0007, 0));

@@ -16,20 +16,15 @@ using namespace qctest;
 namespace {
 
 TEST(ExtensionRules, TrimmingForbiddenSymbolsLookupAndCommit) {
-    struct Case {
-        const wchar_t *typed, *trimmed;
-    } cases[] = {{L"  mp3\t", L"mp3"}, {L"\x3000mp3\x3000", L"mp3"}, {L"\tm p3 ", L"m p3"},
-                 {L" \t\x3000", L""},  {L"\x00a0mp3", L"\x00a0mp3"}, {L" .mp3", L".mp3"}};
-    for (const Case& c : cases) EXPECT_EQ(c.trimmed, TrimExtension(c.typed)) << Narrow(c.typed);
+    const std::pair<const wchar_t*, const wchar_t*> trims[] = {{L"  mp3\t", L"mp3"}, {L"\x3000mp3\x3000", L"mp3"}, {L"\tm p3 ", L"m p3"},
+                                                              {L" \t\x3000", L""}, {L"\x00a0mp3", L"\x00a0mp3"}, {L" .mp3", L".mp3"}};
+    for (const auto& t : trims) EXPECT_EQ(t.second, TrimExtension(t.first)) << Narrow(t.first);
     for (wchar_t symbol : std::wstring(L".\\/:;,*?\"<>|")) EXPECT_TRUE(HasForbiddenSymbol(L"a" + std::wstring(1, symbol))) << symbol;
     EXPECT_FALSE(HasForbiddenSymbol(L"m p3\x00a0-_()[]~"));
     // Only ASCII letters match in either case.
     const std::vector<CExtensionPair> rows = {{L"mp3", L"\\Music"}, {L"\x00e4q", L"\\A"}, {L"MP3", L"\\Second"}};
-    struct Lookup {
-        const wchar_t* text;
-        int row;
-    } lookups[] = {{L"mp3", 0}, {L"Mp3", 0}, {L"\x00e4Q", 1}, {L"\x00c4q", -1}, {L"mp", -1}, {L"mp3 ", -1}, {L"", -1}};
-    for (const Lookup& l : lookups) EXPECT_EQ(l.row, FindExtensionRow(rows, l.text)) << Narrow(l.text);
+    const std::pair<const wchar_t*, int> lookups[] = {{L"mp3", 0}, {L"Mp3", 0}, {L"\x00e4Q", 1}, {L"\x00c4q", -1}, {L"mp", -1}, {L"mp3 ", -1}, {L"", -1}};
+    for (const auto& l : lookups) EXPECT_EQ(l.second, FindExtensionRow(rows, l.first)) << Narrow(l.first);
     // Rows commit in order, lower-cased, without the leading backslash.
     const std::wstring d260(260, L'd');
     std::wstring joined;
@@ -68,7 +63,6 @@ protected:
     bool Enabled(HWND dialog, std::vector<int> ids) {
         return std::all_of(ids.begin(), ids.end(), [&](int id) { return uidrv::IsControlEnabled(dialog, id); });
     }
-    void Type(HWND dialog, const wchar_t* text) { ::SendDlgItemMessageW(dialog, IDC_EXTENSION, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)); }
     std::wstring Answer(const wchar_t* caption, int button = IDOK) { return AnswerBox(p.Process().Id(), caption, button); }
     // Selects `path` in the browser that `button` opens (in the player's browser:
     // the folder reached by `names` below its root) and presses OK if the
@@ -138,18 +132,15 @@ TEST_F(SettingsDlgTest, FromTheFirstStartThroughTheFolderListAndTheAdvancedPairs
     {
         RunningProgram cancelled;
         ASSERT_TRUE(cancelled.Start(pc.program)) << cancelled.Failure();
-        HWND dlg = uidrv::WaitForWindow({L"#32770", kSettings, cancelled.Process().Id(), true}, kUiTimeout);
-        ASSERT_NE(nullptr, dlg);
-        EXPECT_FALSE(::IsWindowVisible(cancelled.Status())) << "the settings come first";
-        EXPECT_TRUE(::GetWindowLongW(dlg, GWL_EXSTYLE) & WS_EX_APPWINDOW) << "a taskbar button of its own";
-        uidrv::ClickButton(dlg, IDCANCEL);
-        ASSERT_TRUE(cancelled.Process().WaitExit(kUiTimeout));
-        EXPECT_EQ(0u, cancelled.Process().ExitCode());
+        uidrv::ClickButton(uidrv::WaitForWindow({L"#32770", kSettings, cancelled.Process().Id(), true}, kUiTimeout), IDCANCEL);
+        EXPECT_TRUE(cancelled.Process().WaitExit(kUiTimeout) && cancelled.Process().ExitCode() == 0);
         EXPECT_FALSE(FileExists(settingsIni) || FileExists(L"E:\\Music\\first.mp3")) << "nothing saved, no transfer";
     }
     ASSERT_TRUE(p.Start(pc.program)) << p.Failure();
     HWND dlg = uidrv::WaitForWindow(Query(kSettings), kUiTimeout);
     ASSERT_NE(nullptr, dlg);
+    EXPECT_FALSE(::IsWindowVisible(p.Status())) << "the settings come first";
+    EXPECT_TRUE(::GetWindowLongW(dlg, GWL_EXSTYLE) & WS_EX_APPWINDOW) << "a taskbar button of its own";
     EXPECT_TRUE(Ticked(dlg, IDC_MY_MUSIC) && Ticked(dlg, IDC_DESKTOP) && !Ticked(dlg, IDC_SPECIFIED));
     Tick(dlg, IDC_MY_MUSIC, false);
     Tick(dlg, IDC_DESKTOP, false);
@@ -200,18 +191,18 @@ TEST_F(SettingsDlgTest, FromTheFirstStartThroughTheFolderListAndTheAdvancedPairs
     HWND ext = Press(advanced, IDC_EXT_ADD, kExtension);
     EXPECT_EQ(L"\\Music", uidrv::GetControlText(ext, IDC_DESTINATION));
     for (const wchar_t* typed : {L" \t\x3000", L"a|b"}) {
-        Type(ext, typed);
+        ::SetDlgItemTextW(ext, IDC_EXTENSION, typed);
         uidrv::ClickButton(ext, IDOK);
         std::wstring text = Answer(L"Error");
         bool expected = text == L"An extension has not been entered.\n" || text.find(L"The following symbols") == 0;
         EXPECT_TRUE(expected && ::IsWindowVisible(ext)) << Narrow(typed) << ": " << Narrow(text);
     }
-    Type(ext, L"\t OGG\x3000");
+    ::SetDlgItemTextW(ext, IDC_EXTENSION, L"\t OGG\x3000");
     EXPECT_EQ(nullptr, Press(ext, IDOK));
     EXPECT_EQ(L"mp3>\\Music|wma>\\Music|OGG>\\Music", Rows(advanced));
     EXPECT_TRUE(Enabled(advanced, {IDC_EXT_EDIT, IDC_EXT_REMOVE})) << "the new row is selected";
     // An extension already listed: No keeps the dialog, Yes changes that row.
-    Type(ext = Press(advanced, IDC_EXT_ADD, kExtension), L"MP3");
+    ::SetDlgItemTextW(ext = Press(advanced, IDC_EXT_ADD, kExtension), IDC_EXTENSION, L"MP3");
     const std::vector<std::wstring> audio = {L"Audio"}, root;
     ASSERT_TRUE(Browse(ext, IDC_BROWSE, L"", &audio));
     EXPECT_EQ(L"\\Audio", uidrv::GetControlText(ext, IDC_DESTINATION));
