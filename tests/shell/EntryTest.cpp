@@ -1,6 +1,8 @@
-// The program's entry, run for real from the simulated player and driven
-// through its message boxes.
+// The program's entry: its verdict on every system code, then real starts from
+// the simulated player (and one from a fixed drive) driven through their boxes.
 
+#include "foundation/SysQuery.h"
+#include "shell/Startup.h"
 #include "support/Program.h"
 
 #include <gtest/gtest.h>
@@ -14,88 +16,95 @@ const wchar_t kPoliciesKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\P
 // Wine reports the Windows version named for the program in its AppDefaults,
 // so the OS gate meets real answers of other Windows releases.
 const wchar_t kAppDefaultsKey[] = L"Software\\Wine\\AppDefaults\\Quavercart.exe";
-const wchar_t kAutoplayQuestion[] =
-    L"Do you wish to display the startup menu for Quavercart each time you connect the \"PELIQUO\" to the "
-    L"computer?\n\n* Note: This setting is enabled after restarting your OS.\n";
+const wchar_t kUnsupported[] = L"unsupported OS", kNotRemovable[] = L"not launched from the removable drive";
 
-class EntryTest : public ProgramTest {
-protected:
-    void TearDown() override { ::RegDeleteTreeW(HKEY_CURRENT_USER, kAppDefaultsKey); }
-
-    // The entry's boxes have no owner; each is checked and answered.
-    void Answer(uidrv::Process& p, const std::wstring& caption, const std::wstring& text, int button) {
-        HWND owner = HWND(1);
-        EXPECT_EQ(text, AnswerBox(p.Id(), caption, button, &owner));
-        EXPECT_EQ(nullptr, owner) << "startup boxes have no owner";
-    }
-    // Every check passed: the status window opens with no box on the way and
-    // its transfer runs; the program then ends through the tray menu's Exit.
-    void ExpectChecksPass(RunningProgram& program) {
-        ASSERT_TRUE(program.WaitForStatusWindow()) << program.Failure();
-        ASSERT_TRUE(program.WaitForIdle()) << Narrow(program.LogText());
-        EXPECT_TRUE(program.ExitFromTray());
-    }
-    void ExpectExitZero(uidrv::Process& p) { EXPECT_TRUE(p.WaitExit(kUiTimeout) && p.ExitCode() == 0); }
-};
-
-TEST_F(EntryTest, FromAFixedDriveTheRemovableDriveErrorComesAfterTheAutoplayQuestion) {
-    SetUserDword(kAutoplayKey, L"DisableAutoplay", 1);
-    ASSERT_TRUE(MakeDirs(L"C:\\qc-fixed"));
-    ASSERT_TRUE(::CopyFileW(pc.builtProgram.c_str(), L"C:\\qc-fixed\\Quavercart.exe", FALSE));
-    uidrv::Process p;
-    ASSERT_TRUE(p.Start(L"C:\\qc-fixed\\Quavercart.exe"));
-    Answer(p, L"Startup Setting", kAutoplayQuestion, IDNO);
-    Answer(p, L"Error", L"Application was not launched from the removable drive.\n", IDOK);
-    ExpectExitZero(p);
-    DeleteTree(L"C:\\qc-fixed");
+// HKCU values: -1 reads as missing, and setting -1 deletes.
+void SetUserDword(const wchar_t* key, const wchar_t* name, long long value) {
+    DWORD v = static_cast<DWORD>(value);
+    if (value < 0) ::RegDeleteKeyValueW(HKEY_CURRENT_USER, key, name);
+    else ::RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_DWORD, &v, sizeof v);
+}
+long long GetUserDword(const wchar_t* key, const wchar_t* name) {
+    DWORD value = 0, size = sizeof value;
+    if (::RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS) return -1;
+    return value;
 }
 
-// Each row is one start; the values before and after are -1 when missing.
-TEST_F(EntryTest, TheSystemDecidesWhatIsAskedAndWhetherTheProgramRuns) {
+TEST(StartupVerdict, EveryOsAndServicePackCode) {
+    // Per OS code, the verdict for service-pack codes 0 to 6: Refused, Accepted,
+    // asks about removable aUtorun, asks about autoPlay.
+    const char* const verdicts[] = {"RRRRRRR", "RRRRRRR", "RRRRRRR", "RRRRRRR", "RRRRRRR",
+                                    "RRRRRRR", "RRRAARR", "AAURRRR", "PPPPPPP", "RRRRRRR"};
+    for (int os = 0; os < 10; ++os) {
+        for (int sp = kSpNone; sp <= kSpOther; ++sp) {
+            EXPECT_EQ(verdicts[os][sp], "RAUP"[static_cast<int>(StartupVerdictFor(os, sp))]) << "os " << os << " sp " << sp;
+        }
+    }
+}
+
+// Each row is one start; registry values are -1 when missing.
+TEST(Entry, TheSystemDecidesWhatIsAskedAndWhetherTheProgramRuns) {
     struct Case {
         const wchar_t* windows;  // the version Wine reports, or null for its own
         long long autoplay, autorun;
-        const wchar_t* box;  // the question, or the error that ends the start
-        int answer;
+        int answer;               // to the autoplay question, 0 when it must not come
+        const wchar_t* error;     // in the box that ends the start, or null when the program runs
         long long autoplayAfter, autorunAfter;
-        bool banner;  // logged before the box
+        bool banner;              // logged before any box
+        bool fixedDrive = false;  // started from C:
     } cases[] = {
-        {nullptr, 1, -1, kAutoplayQuestion, IDNO, 1, -1, true},  // asked again at the next start
-        {nullptr, 1, -1, kAutoplayQuestion, IDYES, 0, -1, true},
-        {nullptr, -1, -1, nullptr, 0, -1, -1, true},
-        {nullptr, 2, -1, nullptr, 0, 2, -1, true},
-        {L"winxp", 1, -1, L"Cannot launch due to unsupported OS.", IDOK, 1, -1, true},
-        {L"nt40", 1, -1, L"Cannot launch due to unsupported OS.", IDOK, 1, -1, true},
-        {L"win98", 1, -1, L"Cannot launch due to unsupported OS.", IDOK, 1, -1, false},  // refused before the log opens
-        {L"win2k", 1, 0xFF, nullptr, 0, 1, 0xFF, true},
+        {nullptr, 1, -1, IDNO, nullptr, 1, -1, true},  // asked again at the next start
+        {nullptr, 1, -1, IDYES, nullptr, 0, -1, true},
+        {nullptr, -1, -1, 0, nullptr, -1, -1, true},
+        {nullptr, 2, -1, 0, nullptr, 2, -1, true},
+        {nullptr, 1, -1, IDNO, kNotRemovable, 1, -1, true, true},  // the drive is checked after the question
+        {L"winxp", 1, -1, 0, kUnsupported, 1, -1, true},
+        {L"nt40", 1, -1, 0, kUnsupported, 1, -1, true},
+        {L"win98", 1, -1, 0, kUnsupported, 1, -1, false},  // refused before the log opens
+        {L"win2k", 1, 0xFF, 0, nullptr, 1, 0xFF, true},
         // 5.2 with Service Pack 2, the XP family's second service pack: offers removable autorun.
-        {L"winxp64", 1, 0xFF, kAutoplayQuestion, IDYES, 1, 0xFB, true},
-        {L"winxp64", 1, 0x1FF, kAutoplayQuestion, IDYES, 1, 0xFB, true},
-        {L"winxp64", 1, 0xFF, kAutoplayQuestion, IDNO, 1, 0xFF, true},
-        {L"winxp64", 1, 0x91, nullptr, 0, 1, 0x91, true},
-        {L"winxp64", 1, -1, nullptr, 0, 1, -1, true},
+        {L"winxp64", 1, 0xFF, IDYES, nullptr, 1, 0xFB, true},
+        {L"winxp64", 1, 0x1FF, IDYES, nullptr, 1, 0xFB, true},
+        {L"winxp64", 1, 0x04, IDYES, nullptr, 1, 0x00, true},  // the removable drives' bit alone
+        {L"winxp64", 1, 0xFF, IDNO, nullptr, 1, 0xFF, true},
+        {L"winxp64", 1, 0x91, 0, nullptr, 1, 0x91, true},
+        {L"winxp64", 1, -1, 0, nullptr, 1, -1, true},
     };
+    const std::wstring fixedCopy = L"C:\\qc-fixed\\Quavercart.exe";
+    Computer pc = ResetComputer();
+    PrepareKnownPlayer(pc, L"MyMusic=1\r\n");
     for (const Case& c : cases) {
-        SCOPED_TRACE(Narrow(c.windows ? c.windows : L"this Wine") + " " + std::to_string(c.autoplay) + " " + std::to_string(c.autorun) + " " + std::to_string(c.answer));
+        SCOPED_TRACE(Narrow(c.windows ? c.windows : L"this Wine") + " " + std::to_string(c.autoplay) + " " +
+                     std::to_string(c.autorun) + " " + std::to_string(c.answer) + (c.fixedDrive ? " from C:" : ""));
+        ::DeleteFileW(Join(pc.temp, L"Quavercart.log").c_str());
         ::RegDeleteTreeW(HKEY_CURRENT_USER, kAppDefaultsKey);
         if (c.windows) ::RegSetKeyValueW(HKEY_CURRENT_USER, kAppDefaultsKey, L"Version", REG_SZ, c.windows, static_cast<DWORD>((wcslen(c.windows) + 1) * 2));
         SetUserDword(kAutoplayKey, L"DisableAutoplay", c.autoplay);
         SetUserDword(kPoliciesKey, L"NoDriveTypeAutoRun", c.autorun);
-        ::DeleteFileW(Join(pc.temp, L"Quavercart.log").c_str());
+        ASSERT_TRUE(!c.fixedDrive || (MakeDirs(L"C:\\qc-fixed") && ::CopyFileW(pc.program.c_str(), fixedCopy.c_str(), FALSE)));
         RunningProgram p;
-        ASSERT_TRUE(p.Process().Start(pc.program));
-        bool question = c.box == kAutoplayQuestion;
-        if (c.box) Answer(p.Process(), question ? L"Startup Setting" : L"Error", c.box, c.answer);
-        if (c.box && !question) {
-            ExpectExitZero(p.Process());
+        ASSERT_TRUE(p.Process().Start(c.fixedDrive ? fixedCopy : pc.program));
+        // The entry's boxes have no owner.
+        HWND owner = nullptr;
+        std::wstring question = c.answer ? AnswerBox(p.Process().Id(), L"Startup Setting", c.answer, &owner) : L"startup menu";
+        EXPECT_TRUE(question.find(L"startup menu") != std::wstring::npos && !owner) << Narrow(question);
+        if (c.error) {
+            std::wstring error = AnswerBox(p.Process().Id(), L"Error", IDOK, &owner);
+            EXPECT_TRUE(error.find(c.error) != std::wstring::npos && !owner) << Narrow(error);
+            EXPECT_TRUE(p.Process().WaitExit(kUiTimeout) && p.Process().ExitCode() == 0);
         } else {
-            ExpectChecksPass(p);
+            // No box on the way: the status window opens, its transfer runs, and Exit ends the program.
+            ASSERT_TRUE(p.WaitForStatusWindow()) << p.Failure();
+            ASSERT_TRUE(p.WaitForIdle()) << Narrow(p.LogText());
+            EXPECT_TRUE(p.ExitFromTray());
         }
         EXPECT_EQ(c.autoplayAfter, GetUserDword(kAutoplayKey, L"DisableAutoplay"));
         EXPECT_EQ(c.autorunAfter, GetUserDword(kPoliciesKey, L"NoDriveTypeAutoRun"));
         std::string log;
         EXPECT_EQ(c.banner, ReadBytes(Join(pc.temp, L"Quavercart.log"), log) && Utf16LeToWide(log).find(L"START APPLICATION") != std::wstring::npos);
     }
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, kAppDefaultsKey);
+    DeleteTree(L"C:\\qc-fixed");
 }
 
 } // namespace

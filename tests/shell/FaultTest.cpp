@@ -1,5 +1,5 @@
 // The real program under faults: the player pulled out in mid-copy, the
-// program killed at random points of a transfer, damaged stored files at the
+// program killed at random points of a transfer, an unreadable identity at the
 // start. Whatever happens, a song under its own name on the player is whole,
 // the history names the songs that landed, and the next start finishes.
 
@@ -34,9 +34,9 @@ protected:
     State Check() {
         State st;
         for (const std::wstring& path : PlayerFiles()) {
-            std::wstring name = path.substr(path.rfind(L'\\') + 1), song = name;
+            std::wstring name = path.substr(path.rfind(L'\\') + 1), song = name.substr(0, name.find(L" ("));
             if (name == L"~qcpart~") continue;
-            if (name.find(L" (") != std::wstring::npos) song = name.substr(0, name.find(L" (")) + L".mp3";
+            if (song != name) song += L".mp3";
             EXPECT_TRUE(std::count(songs.begin(), songs.end(), song) && SameFile(Join(pc.myMusic, song), path))
                 << Narrow(name) << " is not a whole song";
             ++st.copies[song];
@@ -72,11 +72,7 @@ protected:
 bool AskPlayer(const wchar_t* request) {
     std::wstring control = _wgetenv(L"QC_PLAYER_CONTROL"), done = Join(control, L"done");
     ::DeleteFileW(done.c_str());
-    if (!WriteBytes(Join(control, request), "")) return false;
-    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < 10000; ::Sleep(10)) {
-        if (FileExists(done)) return true;
-    }
-    return false;
+    return WriteBytes(Join(control, request), "") && WaitUntil([&] { return FileExists(done); }, 10000);
 }
 
 TEST_F(FaultTest, PlayerRemovedInMidCopy) {
@@ -86,9 +82,7 @@ TEST_F(FaultTest, PlayerRemovedInMidCopy) {
     RunningProgram p;
     ASSERT_TRUE(p.Start(pc.program)) << p.Failure();
     // In the big song's copy: two lines in the history and its partial file there.
-    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < 60000; ::Sleep(1)) {
-        if (History().find(songs[1]) != std::wstring::npos && FileExists(L"E:\\Music\\~qcpart~")) break;
-    }
+    WaitUntil([&] { return History().find(songs[1]) != std::wstring::npos && FileExists(L"E:\\Music\\~qcpart~"); }, 60000);
     ASSERT_TRUE(AskPlayer(L"remove"));
     // The program's own file is gone with the player, and the system says so (DBT_DEVNODES_CHANGED).
     ASSERT_TRUE(uidrv::Post(p.Status(), WM_DEVICECHANGE, 0x0007, 0));
@@ -140,42 +134,17 @@ TEST_F(FaultTest, KilledAtRandomPointsTwentyTimes) {
     std::printf("kills: %d renamed just before a kill, %d second copies\n", renamedBeforeKill, st.duplicates);
 }
 
-TEST_F(FaultTest, DamagedFilesAtTheStart) {
-    struct Case {
-        const char* name;
-        std::wstring path;  // made a folder, or given these bytes
-        std::string bytes;
-        const wchar_t* box;  // the box of the start or the transfer, or none
-    } cases[] = {
-        {"device.id is a folder", L"E:\\Quavercart\\device.id", "", L"Failed to read the file. \nFile name: device.id"},
-        {"history without its mark", L"TransferredFiles.dat", "2024,1,\"x\"\r\n",
-         L"Failed to read the file. \nFile name: TransferredFiles.dat"},
-        {"history is a folder", L"TransferredFiles.dat", "", L"Failed to read the file. \nFile name: TransferredFiles.dat"},
-        {"Settings.ini of NULs", L"Settings.ini", std::string(5000, '\0'), nullptr},
-        {"Quavercart.ini with a huge count", L"E:\\Quavercart\\Quavercart.ini",
-         "[Settings]\r\nExtCount=4294967295\r\nExt1=mp3\r\nPath1=Music\r\n", nullptr},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Reset(L"MyMusic=1\r\n");
-        std::wstring path = c.path[1] == L':' ? c.path : Join(computer, c.path);  // else in the per-computer folder
-        ::DeleteFileW(path.c_str());
-        ASSERT_TRUE(c.bytes.empty() ? MakeDirs(path) : WriteBytes(path, c.bytes));
-        RunningProgram p;
-        ASSERT_TRUE(p.Process().Start(pc.program));
-        std::wstring box = c.box ? AnswerBox(p.Process().Id(), L"Error", IDOK) : L"";
-        EXPECT_EQ(c.box ? c.box : L"", box);
-        if (c.path == L"E:\\Quavercart\\device.id") {
-            // The start ends after its box, without a window.
-            ASSERT_TRUE(p.Process().WaitExit(kUiTimeout));
-            EXPECT_EQ(0u, p.Process().ExitCode());
-            EXPECT_TRUE(uidrv::FindWindows({L"#32770", L"Quavercart(E:)", p.Process().Id(), false}).empty());
-            continue;
-        }
-        ASSERT_TRUE(p.WaitForStatusWindow()) << p.Failure();
-        ASSERT_TRUE(p.WaitForIdle()) << Narrow(p.LogText());
-        EXPECT_TRUE(p.ExitFromTray());
-    }
+// What only a whole start shows (the stores' reading of damaged files is
+// fuzzed on its own): the player's identity unreadable, a box and an end
+// without a window, with exit code 0.
+TEST_F(FaultTest, UnreadableIdentityEndsTheStartAfterItsBox) {
+    ASSERT_TRUE(::DeleteFileW(L"E:\\Quavercart\\device.id") && MakeDirs(L"E:\\Quavercart\\device.id"));
+    uidrv::Process p;
+    ASSERT_TRUE(p.Start(pc.program));
+    EXPECT_NE(std::wstring::npos, AnswerBox(p.Id(), L"Error", IDOK).find(L"device.id"));
+    ASSERT_TRUE(p.WaitExit(kUiTimeout));
+    EXPECT_EQ(0u, p.ExitCode());
+    EXPECT_TRUE(uidrv::FindWindows({L"#32770", L"Quavercart(E:)", p.Id(), false}).empty());
 }
 
 } // namespace

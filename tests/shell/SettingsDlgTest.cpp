@@ -1,8 +1,11 @@
-// The settings dialogs on the running program: what a person does in them and
+// The settings dialogs: their extension rules, then one run of the real
+// program from its first start through everything a person does in them, and
 // what reaches the files.
 
-#include "support/Program.h"
 #include "resource.h"
+#include "shell/DetailSetDlg.h"
+#include "shell/ExtSettingDlg.h"
+#include "support/Program.h"
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
@@ -12,17 +15,33 @@ using namespace qctest;
 
 namespace {
 
-const wchar_t kSettings[] = L"Settings(E:)";
-const wchar_t kAdvanced[] = L"Advanced Settings";
-const wchar_t kExtension[] = L"Files/Destination for Transfer";
-const wchar_t kNoFolders[] = L"You have not selected any folders to be searched.";
+TEST(ExtensionRules, TrimmingForbiddenSymbolsLookupAndCommit) {
+    const std::pair<const wchar_t*, const wchar_t*> trims[] = {{L"  mp3\t", L"mp3"}, {L"\x3000mp3\x3000", L"mp3"}, {L"\tm p3 ", L"m p3"},
+                                                              {L" \t\x3000", L""}, {L"\x00a0mp3", L"\x00a0mp3"}, {L" .mp3", L".mp3"}};
+    for (const auto& t : trims) EXPECT_EQ(t.second, TrimExtension(t.first)) << Narrow(t.first);
+    for (wchar_t symbol : std::wstring(L".\\/:;,*?\"<>|")) EXPECT_TRUE(HasForbiddenSymbol(L"a" + std::wstring(1, symbol))) << symbol;
+    EXPECT_FALSE(HasForbiddenSymbol(L"m p3\x00a0-_()[]~"));
+    // Only ASCII letters match in either case.
+    const std::vector<CExtensionPair> rows = {{L"mp3", L"\\Music"}, {L"\x00e4q", L"\\A"}, {L"MP3", L"\\Second"}};
+    const std::pair<const wchar_t*, int> lookups[] = {{L"mp3", 0}, {L"Mp3", 0}, {L"\x00e4Q", 1}, {L"\x00c4q", -1}, {L"mp", -1}, {L"mp3 ", -1}, {L"", -1}};
+    for (const auto& l : lookups) EXPECT_EQ(l.second, FindExtensionRow(rows, l.first)) << Narrow(l.first);
+    // Rows commit in order, lower-cased, without the leading backslash.
+    const std::wstring d260(260, L'd');
+    std::wstring joined;
+    for (const CExtensionPair& pair : PairsFromRows({{L"MP3", L"\\Music"}, {L"Wma", L"\\"}, {L"\x00c4Q", L"\\Music\\Rock"},
+                                                     {L"ogg", L"\\" + d260}, {L"a", L"\\\\"}})) {
+        joined += pair.extension + L">" + pair.destination + L"|";
+    }
+    EXPECT_EQ(L"mp3>Music|wma>|\x00e4q>Music\\Rock|ogg>" + d260 + L"|a>\\|", joined);
+}
+
+const wchar_t kSettings[] = L"Settings(E:)", kAdvanced[] = L"Advanced Settings", kExtension[] = L"Files/Destination for Transfer";
 
 class SettingsDlgTest : public ProgramTest {
 protected:
-    void SetUp() override { Reset(L"MyMusic=1\r\nDeskTop=0\r\n"); }
     uidrv::WindowQuery Query(const wchar_t* caption) { return {L"#32770", caption, p.Process().Id(), true}; }
     // Presses `button` of `owner` and waits for the dialog with `caption`, or for its end with null.
-    HWND Press(HWND owner, int button, const wchar_t* caption) {
+    HWND Press(HWND owner, int button, const wchar_t* caption = nullptr) {
         std::wstring own = uidrv::GetText(owner);
         uidrv::ClickButton(owner, button);
         if (!caption) return uidrv::WaitForNoWindow(Query(own.c_str()), kUiTimeout) ? nullptr : owner;
@@ -44,7 +63,6 @@ protected:
     bool Enabled(HWND dialog, std::vector<int> ids) {
         return std::all_of(ids.begin(), ids.end(), [&](int id) { return uidrv::IsControlEnabled(dialog, id); });
     }
-    void Type(HWND dialog, const wchar_t* text) { ::SendDlgItemMessageW(dialog, IDC_EXTENSION, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)); }
     std::wstring Answer(const wchar_t* caption, int button = IDOK) { return AnswerBox(p.Process().Id(), caption, button); }
     // Selects `path` in the browser that `button` opens (in the player's browser:
     // the folder reached by `names` below its root) and presses OK if the
@@ -78,10 +96,12 @@ protected:
         }
         return items;
     }
-    void SelectFolders(HWND dialog, std::vector<int> indexes) {
+    void RemoveFolders(HWND dialog, std::vector<int> indexes) {
         ::SendDlgItemMessageW(dialog, IDC_FOLDER_LIST, LB_SETSEL, FALSE, -1);
         for (int i : indexes) ::SendDlgItemMessageW(dialog, IDC_FOLDER_LIST, LB_SETSEL, TRUE, i);
         Send(dialog, IDC_FOLDER_LIST, LBN_SELCHANGE);
+        EXPECT_TRUE(Enabled(dialog, {IDC_REMOVE_FOLDER}));
+        Send(dialog, IDC_REMOVE_FOLDER);
     }
     // The advanced dialog's rows as "ext>destination", "|" between them.
     std::wstring Rows(HWND dialog) {
@@ -104,27 +124,27 @@ protected:
     RunningProgram p;
 };
 
-TEST_F(SettingsDlgTest, FirstStartAsksForTheSettingsCancelEndsAndOkSavesAndTransfers) {
-    ::DeleteFileW(Join(computer, L"Settings.ini").c_str());
+TEST_F(SettingsDlgTest, FromTheFirstStartThroughTheFolderListAndTheAdvancedPairs) {
+    const std::wstring settingsIni = Join(computer, L"Settings.ini"), deviceIni = L"E:\\Quavercart\\Quavercart.ini";
+    const std::wstring history = Join(computer, L"TransferredFiles.dat");
+    ::DeleteFileW(settingsIni.c_str());
     AddSong(Join(pc.myMusic, L"first.mp3"), 4000, 1);
     {
         RunningProgram cancelled;
         ASSERT_TRUE(cancelled.Start(pc.program)) << cancelled.Failure();
-        HWND dlg = uidrv::WaitForWindow({L"#32770", kSettings, cancelled.Process().Id(), true}, kUiTimeout);
-        ASSERT_NE(nullptr, dlg);
-        EXPECT_FALSE(::IsWindowVisible(cancelled.Status())) << "the settings come first";
-        EXPECT_TRUE(::GetWindowLongW(dlg, GWL_EXSTYLE) & WS_EX_APPWINDOW) << "a taskbar button of its own";
-        uidrv::ClickButton(dlg, IDCANCEL);
-        ASSERT_TRUE(cancelled.Process().WaitExit(kUiTimeout));
-        EXPECT_EQ(0u, cancelled.Process().ExitCode());
-        EXPECT_FALSE(FileExists(Join(computer, L"Settings.ini")) || FileExists(L"E:\\Music\\first.mp3")) << "nothing saved, no transfer";
+        uidrv::ClickButton(uidrv::WaitForWindow({L"#32770", kSettings, cancelled.Process().Id(), true}, kUiTimeout), IDCANCEL);
+        EXPECT_TRUE(cancelled.Process().WaitExit(kUiTimeout) && cancelled.Process().ExitCode() == 0);
+        EXPECT_FALSE(FileExists(settingsIni) || FileExists(L"E:\\Music\\first.mp3")) << "nothing saved, no transfer";
     }
     ASSERT_TRUE(p.Start(pc.program)) << p.Failure();
     HWND dlg = uidrv::WaitForWindow(Query(kSettings), kUiTimeout);
     ASSERT_NE(nullptr, dlg);
+    EXPECT_FALSE(::IsWindowVisible(p.Status())) << "the settings come first";
+    EXPECT_TRUE(::GetWindowLongW(dlg, GWL_EXSTYLE) & WS_EX_APPWINDOW) << "a taskbar button of its own";
     EXPECT_TRUE(Ticked(dlg, IDC_MY_MUSIC) && Ticked(dlg, IDC_DESKTOP) && !Ticked(dlg, IDC_SPECIFIED));
     Tick(dlg, IDC_MY_MUSIC, false);
     Tick(dlg, IDC_DESKTOP, false);
+    const wchar_t kNoFolders[] = L"You have not selected any folders to be searched.";
     uidrv::ClickButton(dlg, IDOK);
     EXPECT_EQ(kNoFolders, Answer(L"Error")) << "nothing ticked";
     Tick(dlg, IDC_SPECIFIED, true);
@@ -137,125 +157,103 @@ TEST_F(SettingsDlgTest, FirstStartAsksForTheSettingsCancelEndsAndOkSavesAndTrans
     Tick(dlg, IDC_SEARCH_ALL, false);
     EXPECT_TRUE(Enabled(dlg, {IDC_MY_MUSIC, IDC_DESKTOP, IDC_SPECIFIED, IDC_FOLDER_LIST, IDC_ADD_FOLDER}));
     Tick(dlg, IDC_MY_MUSIC, true);  // with Specified and its empty list: savable
-    EXPECT_EQ(nullptr, Press(dlg, IDOK, nullptr));
+    EXPECT_EQ(nullptr, Press(dlg, IDOK));
     ASSERT_TRUE(p.WaitForLog(L"Transfer completed. 1 song(s)")) << Narrow(p.LogText());
     EXPECT_TRUE(::IsWindowVisible(p.Status()) && FileExists(L"E:\\Music\\first.mp3"));
-    ExpectLines(Join(computer, L"Settings.ini"), {L"AllFolders=0", L"MyMusic=1", L"DeskTop=0", L"SelectedFolders=1", L"FolderCount=0"});
+    ExpectLines(settingsIni, {L"AllFolders=0", L"MyMusic=1", L"DeskTop=0", L"SelectedFolders=1", L"FolderCount=0"});
     ASSERT_TRUE(p.WaitForIdle());
-    EXPECT_TRUE(p.ExitFromTray());
-}
 
-TEST_F(SettingsDlgTest, FolderListAddsThroughTheBrowserRefusesDuplicatesAndRemovesSelected) {
+    // The folder list: Folder3 missing and Folder5 empty within the count are not listed.
     std::wstring rock = Join(pc.myMusic, L"Rock"), jazz = Join(pc.myMusic, L"Jazz"), rockLower = rock;
-    ASSERT_TRUE(MakeDirs(rock) && MakeDirs(jazz) && MakeDirs(L"E:\\Music"));
+    ASSERT_TRUE(MakeDirs(rock) && MakeDirs(jazz) && MakeDirs(L"E:\\Audio"));
     for (wchar_t& c : rockLower) c = static_cast<wchar_t>(::towlower(c));
-    // Folder3 missing and Folder5 empty within the count: neither is listed.
-    PrepareKnownPlayer(pc, L"MyMusic=0\r\nDeskTop=0\r\nSelectedFolders=1\r\nFolderCount=7\r\nFolder1=\"C:\\F1\"\r\n"
-                           L"Folder2=\"C:\\F2\"\r\nFolder4=\"C:\\F4\"\r\nFolder5=\r\nFolder6=\"" + rockLower + L"\"\r\nFolder7=\"C:\\F7\"\r\n");
-    ASSERT_TRUE(p.Start(pc.program)) << p.Failure();
-    ASSERT_TRUE(p.WaitForIdle());
-    HWND dlg = Press(p.Status(), IDC_SETTINGS, kSettings);
+    ASSERT_TRUE(WriteUtf16File(settingsIni, L"[Settings]\r\nMyMusic=1\r\nSelectedFolders=1\r\nFolderCount=7\r\nFolder1=\"C:\\F1\"\r\n"
+                                            L"Folder2=\"C:\\F2\"\r\nFolder4=\"C:\\F4\"\r\nFolder5=\r\nFolder6=\"" + rockLower + L"\"\r\nFolder7=\"C:\\F7\"\r\n"));
+    dlg = Press(p.Status(), IDC_SETTINGS, kSettings);
     EXPECT_FALSE(::GetWindowLongW(dlg, GWL_EXSTYLE) & WS_EX_APPWINDOW) << "no taskbar button from the button";
     EXPECT_EQ(L"C:\\F1|C:\\F2|C:\\F4|" + rockLower + L"|C:\\F7", Folders(dlg));
-    SelectFolders(dlg, {1, 2});
-    ASSERT_TRUE(Enabled(dlg, {IDC_REMOVE_FOLDER}));
-    Send(dlg, IDC_REMOVE_FOLDER);
+    RemoveFolders(dlg, {1, 2});
     EXPECT_EQ(L"C:\\F1|*" + rockLower + L"|C:\\F7", Folders(dlg)) << "the follower is selected";
-    SelectFolders(dlg, {2});
-    Send(dlg, IDC_REMOVE_FOLDER);
+    RemoveFolders(dlg, {2});
     EXPECT_EQ(L"C:\\F1|*" + rockLower, Folders(dlg)) << "the new last entry is selected";
     EXPECT_TRUE(Enabled(dlg, {IDC_REMOVE_FOLDER}));
-
     EXPECT_FALSE(Browse(dlg, IDC_ADD_FOLDER, L"E:\\Music")) << "the player's own folders cannot be chosen";
     EXPECT_TRUE(Browse(dlg, IDC_ADD_FOLDER, jazz));
     EXPECT_TRUE(Browse(dlg, IDC_ADD_FOLDER, rock));
     EXPECT_EQ(rock + L" has already been registered.", Answer(L"Error"));
     EXPECT_EQ(L"C:\\F1|*" + rockLower + L"|" + jazz, Folders(dlg));
-    EXPECT_EQ(nullptr, Press(dlg, IDOK, nullptr));
-    ExpectLines(Join(computer, L"Settings.ini"), {L"FolderCount=3", L"Folder1=\"C:\\F1\"", L"Folder2=\"" + rockLower + L"\"", L"Folder3=\"" + jazz + L"\""});
 
-    std::wstring full = L"[Settings]\r\nSelectedFolders=1\r\nFolderCount=999\r\n";
-    for (int n = 1; n <= 999; ++n) full += L"Folder" + std::to_wstring(n) + L"=C:\\F" + std::to_wstring(n) + L"\r\n";
-    ASSERT_TRUE(WriteUtf16File(Join(computer, L"Settings.ini"), full));
-    dlg = Press(p.Status(), IDC_SETTINGS, kSettings);
-    uidrv::ClickButton(dlg, IDC_ADD_FOLDER);
-    EXPECT_EQ(L"At most 999 folders can be listed.", Answer(L"Error"));
-    EXPECT_EQ(nullptr, Press(dlg, IDCANCEL, nullptr));
-    EXPECT_TRUE(p.ExitFromTray());
-}
-
-TEST_F(SettingsDlgTest, AdvancedDialogEditsThePairsThatOnlyOkStoresAndClearsTheHistoryAtOnce) {
-    AddSong(Join(pc.myMusic, L"song.mp3"), 3000, 2);
-    ASSERT_TRUE(MakeDirs(L"E:\\Audio"));
-    const std::wstring history = Join(computer, L"TransferredFiles.dat"), deviceIni = L"E:\\Quavercart\\Quavercart.ini";
-    const std::vector<std::wstring> audio = {L"Audio"}, root;
-    ASSERT_TRUE(p.Start(pc.program)) << p.Failure();
-    ASSERT_TRUE(p.WaitForLog(L"Transfer completed. 1 song(s)")) << Narrow(p.LogText());
-    ASSERT_TRUE(p.WaitForIdle());
-    HWND settings = Press(p.Status(), IDC_SETTINGS, kSettings), dlg = Press(settings, IDC_ADVANCED, kAdvanced);
-    ASSERT_NE(nullptr, dlg);
-    EXPECT_EQ(L"mp3>\\Music|wma>\\Music", Rows(dlg));
-    EXPECT_FALSE(Enabled(dlg, {IDC_EXT_EDIT}) || Enabled(dlg, {IDC_EXT_REMOVE}));
-    HWND ext = Press(dlg, IDC_EXT_ADD, kExtension);
+    // The advanced dialog edits pairs that only the OKs of both dialogs store.
+    HWND advanced = Press(dlg, IDC_ADVANCED, kAdvanced);
+    ASSERT_NE(nullptr, advanced);
+    EXPECT_EQ(L"mp3>\\Music|wma>\\Music", Rows(advanced));
+    EXPECT_FALSE(Enabled(advanced, {IDC_EXT_EDIT}) || Enabled(advanced, {IDC_EXT_REMOVE}));
+    HWND ext = Press(advanced, IDC_EXT_ADD, kExtension);
     EXPECT_EQ(L"\\Music", uidrv::GetControlText(ext, IDC_DESTINATION));
-    for (const wchar_t* typed : {L" \t\x3000", L"a.b", L"a|b"}) {
-        Type(ext, typed);
+    for (const wchar_t* typed : {L" \t\x3000", L"a|b"}) {
+        ::SetDlgItemTextW(ext, IDC_EXTENSION, typed);
         uidrv::ClickButton(ext, IDOK);
         std::wstring text = Answer(L"Error");
         bool expected = text == L"An extension has not been entered.\n" || text.find(L"The following symbols") == 0;
         EXPECT_TRUE(expected && ::IsWindowVisible(ext)) << Narrow(typed) << ": " << Narrow(text);
     }
-    Type(ext, L"\t OGG\x3000");
-    EXPECT_EQ(nullptr, Press(ext, IDOK, nullptr));
-    EXPECT_EQ(L"mp3>\\Music|wma>\\Music|OGG>\\Music", Rows(dlg));
-    EXPECT_TRUE(Enabled(dlg, {IDC_EXT_EDIT, IDC_EXT_REMOVE})) << "the new row is selected";
-
+    ::SetDlgItemTextW(ext, IDC_EXTENSION, L"\t OGG\x3000");
+    EXPECT_EQ(nullptr, Press(ext, IDOK));
+    EXPECT_EQ(L"mp3>\\Music|wma>\\Music|OGG>\\Music", Rows(advanced));
+    EXPECT_TRUE(Enabled(advanced, {IDC_EXT_EDIT, IDC_EXT_REMOVE})) << "the new row is selected";
     // An extension already listed: No keeps the dialog, Yes changes that row.
-    Type(ext = Press(dlg, IDC_EXT_ADD, kExtension), L"MP3");
+    ::SetDlgItemTextW(ext = Press(advanced, IDC_EXT_ADD, kExtension), IDC_EXTENSION, L"MP3");
+    const std::vector<std::wstring> audio = {L"Audio"}, root;
     ASSERT_TRUE(Browse(ext, IDC_BROWSE, L"", &audio));
     EXPECT_EQ(L"\\Audio", uidrv::GetControlText(ext, IDC_DESTINATION));
     uidrv::ClickButton(ext, IDOK);
-    EXPECT_EQ(L"Files with the extension \"MP3\" are currently set to be transferred to the folder \"\\Music\".\n"
-              L"Do you wish to change the current setting and set \"\\Audio\" as the destination folder?\n",
-              Answer(L"Confirm Destination Folder", IDNO));
+    EXPECT_NE(std::wstring::npos, Answer(L"Confirm Destination Folder", IDNO).find(L"\"MP3\" are currently set to be transferred to the folder \"\\Music\""));
     EXPECT_TRUE(::IsWindowVisible(ext));
     uidrv::ClickButton(ext, IDOK);
     Answer(L"Confirm Destination Folder", IDYES);
     ASSERT_TRUE(uidrv::WaitForNoWindow(Query(kExtension), kUiTimeout));
-
-    uidrv::SelectListViewItem(::GetDlgItem(dlg, IDC_EXT_LIST), 2);
-    ext = Press(dlg, IDC_EXT_EDIT, kExtension);
+    uidrv::SelectListViewItem(::GetDlgItem(advanced, IDC_EXT_LIST), 2);
+    ext = Press(advanced, IDC_EXT_EDIT, kExtension);
     EXPECT_TRUE(::GetWindowLongW(::GetDlgItem(ext, IDC_EXTENSION), GWL_STYLE) & ES_READONLY);
     ASSERT_TRUE(Browse(ext, IDC_BROWSE, L"", &root));
-    EXPECT_EQ(nullptr, Press(ext, IDOK, nullptr));
-    uidrv::SelectListViewItem(::GetDlgItem(dlg, IDC_EXT_LIST), 1);
-    Send(dlg, IDC_EXT_REMOVE);
-    EXPECT_EQ(L"mp3>\\Audio|OGG>\\", Rows(dlg));
-    EXPECT_EQ(nullptr, Press(dlg, IDOK, nullptr));
-    EXPECT_EQ(nullptr, Press(settings, IDOK, nullptr));
+    EXPECT_EQ(nullptr, Press(ext, IDOK));
+    uidrv::SelectListViewItem(::GetDlgItem(advanced, IDC_EXT_LIST), 1);
+    Send(advanced, IDC_EXT_REMOVE);
+    EXPECT_EQ(L"mp3>\\Audio|OGG>\\", Rows(advanced));
+    EXPECT_EQ(nullptr, Press(advanced, IDOK));
+    EXPECT_EQ(nullptr, Press(dlg, IDOK));
+    ExpectLines(settingsIni, {L"FolderCount=3", L"Folder1=\"C:\\F1\"", L"Folder2=\"" + rockLower + L"\"", L"Folder3=\"" + jazz + L"\""});
     ExpectLines(deviceIni, {L"ExtCount=2", L"Ext1=\"mp3\"", L"Path1=\"Audio\"", L"Ext2=\"ogg\"", L"Path2=\"\""});
 
     // Close refuses an empty list, Esc discards, Clear stays whatever follows.
     EXPECT_NE(L"\xFEFF", FileText(history)) << "the first transfer wrote the history";
     std::wstring stored = FileText(deviceIni);
-    settings = Press(p.Status(), IDC_SETTINGS, kSettings);
-    dlg = Press(settings, IDC_ADVANCED, kAdvanced);
-    EXPECT_EQ(L"mp3>\\Audio|ogg>\\", Rows(dlg));
+    dlg = Press(p.Status(), IDC_SETTINGS, kSettings);
+    advanced = Press(dlg, IDC_ADVANCED, kAdvanced);
+    EXPECT_EQ(L"mp3>\\Audio|ogg>\\", Rows(advanced));
     for (int i = 0; i < 2; ++i) {
-        uidrv::SelectListViewItem(::GetDlgItem(dlg, IDC_EXT_LIST), 0);
-        Send(dlg, IDC_EXT_REMOVE);
+        uidrv::SelectListViewItem(::GetDlgItem(advanced, IDC_EXT_LIST), 0);
+        Send(advanced, IDC_EXT_REMOVE);
     }
-    EXPECT_TRUE(Rows(dlg).empty() && !Enabled(dlg, {IDC_EXT_REMOVE}));
-    uidrv::ClickButton(dlg, IDOK);
+    EXPECT_TRUE(Rows(advanced).empty() && !Enabled(advanced, {IDC_EXT_REMOVE}));
+    uidrv::ClickButton(advanced, IDOK);
     EXPECT_EQ(L"You have not specified any file extensions for transfer.\n", Answer(L"Error"));
-    uidrv::ClickButton(dlg, IDC_CLEAR_HISTORY);
+    uidrv::ClickButton(advanced, IDC_CLEAR_HISTORY);
     EXPECT_EQ(L"Are you sure you want to clear the transfer history?", Answer(L"Clear transfer history", IDYES));
     EXPECT_TRUE(WaitUntil([&] { return FileText(history) == L"\xFEFF"; })) << "cleared at once, to its mark alone";
-    uidrv::Post(dlg, WM_COMMAND, IDCANCEL, 0);  // Esc: the dialog has no Cancel button
+    uidrv::Post(advanced, WM_COMMAND, IDCANCEL, 0);  // Esc: the dialog has no Cancel button
     ASSERT_TRUE(uidrv::WaitForNoWindow(Query(kAdvanced), kUiTimeout));
-    EXPECT_EQ(nullptr, Press(settings, IDCANCEL, nullptr));
+    EXPECT_EQ(nullptr, Press(dlg, IDCANCEL));
     EXPECT_EQ(stored, FileText(deviceIni)) << "cancelled settings store nothing";
     EXPECT_EQ(L"\xFEFF", FileText(history)) << "the clearing stays";
+
+    std::wstring full = L"[Settings]\r\nSelectedFolders=1\r\nFolderCount=999\r\n";
+    for (int n = 1; n <= 999; ++n) full += L"Folder" + std::to_wstring(n) + L"=C:\\F" + std::to_wstring(n) + L"\r\n";
+    ASSERT_TRUE(WriteUtf16File(settingsIni, full));
+    dlg = Press(p.Status(), IDC_SETTINGS, kSettings);
+    uidrv::ClickButton(dlg, IDC_ADD_FOLDER);
+    EXPECT_EQ(L"At most 999 folders can be listed.", Answer(L"Error"));
+    EXPECT_EQ(nullptr, Press(dlg, IDCANCEL));
     EXPECT_TRUE(p.ExitFromTray());
 }
 

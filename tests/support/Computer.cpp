@@ -4,7 +4,6 @@
 
 #include <shlobj.h>
 #include <shlwapi.h>
-#include <random>
 
 namespace qctest {
 namespace {
@@ -13,6 +12,20 @@ std::wstring FolderPath(int csidl) {
     wchar_t path[MAX_PATH] = L"";
     ::SHGetFolderPathW(nullptr, csidl | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, path);
     return path;
+}
+
+// Keeps the folder itself.
+bool EmptyFolder(const std::wstring& path) {
+    WIN32_FIND_DATAW fd;
+    CFindHandle find(::FindFirstFileW(Join(path, L"*").c_str(), &fd));
+    bool ok = true;
+    for (bool more = find.IsValid(); more; more = ::FindNextFileW(find.Get(), &fd)) {
+        std::wstring name = fd.cFileName, child = Join(path, name);
+        if (name == L"." || name == L"..") continue;
+        ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ok = ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? DeleteTree(child) : ::DeleteFileW(child.c_str())) && ok;
+    }
+    return ok;
 }
 
 } // namespace
@@ -25,19 +38,6 @@ std::wstring Join(const std::wstring& folder, const std::wstring& name) {
 bool MakeDirs(const std::wstring& path) {
     int r = ::SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
     return r == ERROR_SUCCESS || r == ERROR_ALREADY_EXISTS || r == ERROR_FILE_EXISTS;
-}
-
-bool EmptyFolder(const std::wstring& path) {
-    WIN32_FIND_DATAW fd;
-    CFindHandle find(::FindFirstFileW(Join(path, L"*").c_str(), &fd));
-    bool ok = true;
-    for (bool more = find.IsValid(); more; more = ::FindNextFileW(find.Get(), &fd)) {
-        std::wstring name = fd.cFileName, child = Join(path, name);
-        if (name == L"." || name == L"..") continue;
-        ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        ok = ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? DeleteTree(child) : ::DeleteFileW(child.c_str())) && ok;
-    }
-    return ok;
 }
 
 bool DeleteTree(const std::wstring& path) {
@@ -78,28 +78,12 @@ std::string Narrow(const std::wstring& text) {
     return out;
 }
 
-std::string RandomBytes(size_t size, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::string bytes(size, '\0');
-    for (char& b : bytes) b = static_cast<char>(rng() & 0xFF);
-    return bytes;
-}
-
 bool WriteUtf16File(const std::wstring& path, const std::wstring& text) {
     return WriteBytes(path, "\xFF\xFE" + std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2));
 }
 
-bool SetLastWrite(const std::wstring& path, WORD year, WORD month, WORD day) {
-    SYSTEMTIME local = {year, month, 0, day, 12, 0, 0, 0}, utc;
-    FILETIME time;
-    CHandle f(::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, 0, nullptr));
-    return f && ::TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) && ::SystemTimeToFileTime(&utc, &time) &&
-           ::SetFileTime(f.Get(), nullptr, nullptr, &time);
-}
-
 std::wstring PrepareKnownPlayer(const Computer& pc, const std::wstring& settingsLines) {
-    std::wstring player = Join(pc.playerRoot, L"Quavercart");
+    std::wstring player = L"E:\\Quavercart";
     WriteBytes(Join(player, L"device.id"), std::string("\x00\x11\x22\x33\x44\x55\x66\x77\x88\x99\xAA\xBB\xCC\xDD\xEE\xFF", 16));
     const wchar_t* deviceIni =
         L"[Settings]\r\nExtCount=2\r\nExt1=\"mp3\"\r\nPath1=\"Music\"\r\nExt2=\"wma\"\r\nPath2=\"Music\"\r\n"
@@ -112,18 +96,6 @@ std::wstring PrepareKnownPlayer(const Computer& pc, const std::wstring& settings
     return computer;
 }
 
-void SetUserDword(const wchar_t* key, const wchar_t* name, long long value) {
-    DWORD v = static_cast<DWORD>(value);
-    if (value < 0) ::RegDeleteKeyValueW(HKEY_CURRENT_USER, key, name);
-    else ::RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_DWORD, &v, sizeof v);
-}
-
-long long GetUserDword(const wchar_t* key, const wchar_t* name) {
-    DWORD value = 0, size = sizeof value;
-    if (::RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS) return -1;
-    return value;
-}
-
 std::wstring BuiltProgramPath() {
     std::wstring path = QC_PROGRAM_PATH;
     for (wchar_t& ch : path) ch = ch == L'/' ? L'\\' : ch;
@@ -132,22 +104,22 @@ std::wstring BuiltProgramPath() {
 
 Computer ResetComputer() {
     Computer c;
-    c.builtProgram = BuiltProgramPath();
-    c.program = Join(c.playerRoot, L"Quavercart.exe");
+    c.program = L"E:\\Quavercart.exe";
     c.myMusic = FolderPath(CSIDL_MYMUSIC);
     c.desktop = FolderPath(CSIDL_DESKTOPDIRECTORY);
     c.appData = FolderPath(CSIDL_APPDATA);
     wchar_t temp[MAX_PATH + 1];
     ::GetTempPathW(MAX_PATH + 1, temp);
     c.temp = temp;
-    for (const std::wstring& folder : {c.playerRoot, c.myMusic, c.desktop, FolderPath(CSIDL_COMMON_DESKTOPDIRECTORY)}) {
+    for (const std::wstring& folder : {std::wstring(L"E:\\"), c.myMusic, c.desktop, FolderPath(CSIDL_COMMON_DESKTOPDIRECTORY)}) {
         EmptyFolder(folder);
     }
     DeleteTree(Join(c.appData, L"Quavercart"));
     for (const wchar_t* log : {L"Quavercart.log", L"Quavercart.bak"}) ::DeleteFileW(Join(c.temp, log).c_str());
-    ::CopyFileW(c.builtProgram.c_str(), c.program.c_str(), FALSE);
-    SetUserDword(L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers", L"DisableAutoplay", -1);
-    SetUserDword(L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer", L"NoDriveTypeAutoRun", -1);
+    ::CopyFileW(BuiltProgramPath().c_str(), c.program.c_str(), FALSE);
+    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers", L"DisableAutoplay");
+    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer", L"NoDriveTypeAutoRun");
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\Quavercart.exe");
     return c;
 }
 

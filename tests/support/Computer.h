@@ -9,9 +9,7 @@
 namespace qctest {
 
 struct Computer {
-    std::wstring playerRoot = L"E:\\";
     std::wstring program;      // E:\Quavercart.exe
-    std::wstring builtProgram; // the program in the build tree
     std::wstring myMusic, desktop, appData;
     std::wstring temp;         // with a trailing backslash
 };
@@ -20,35 +18,26 @@ struct Computer {
 std::wstring BuiltProgramPath();
 
 // Empties the player, the special folders and the program's data, puts the
-// program on the player and removes the autoplay values; returns the paths.
+// program on the player and removes the registry values the entry reads;
+// returns the paths.
 Computer ResetComputer();
 
 std::wstring Join(const std::wstring& folder, const std::wstring& name);
 bool MakeDirs(const std::wstring& path);
 bool DeleteTree(const std::wstring& path);     // the folder itself too
-bool EmptyFolder(const std::wstring& path);    // keeps the folder
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
 bool ReadBytes(const std::wstring& path, std::string& bytes);
 bool FileExists(const std::wstring& path);
 std::wstring Utf16LeToWide(const std::string& bytes);
 std::string Narrow(const std::wstring& text);  // UTF-8, for failure messages
 
-// Content of a song: the same bytes for the same seed.
-std::string RandomBytes(size_t size, unsigned seed);
-
 // A UTF-16LE text file with its byte-order mark, as the program writes them.
 bool WriteUtf16File(const std::wstring& path, const std::wstring& text);
-// Last-write time from a local date at noon.
-bool SetLastWrite(const std::wstring& path, WORD year, WORD month, WORD day);
 
 // A player that this computer account already knows, so the start is not a
 // first start: device.id, the device settings (mp3 and wma into Music, 20 MB
 // reserve), and in the per-computer folder Settings.ini with `settingsLines`
 // under [Settings] and an empty history. Returns the per-computer folder.
 std::wstring PrepareKnownPlayer(const Computer& pc, const std::wstring& settingsLines);
-
-// HKCU values: -1 reads as missing, and setting -1 deletes.
-void SetUserDword(const wchar_t* key, const wchar_t* name, long long value);
-long long GetUserDword(const wchar_t* key, const wchar_t* name);
 
 } // namespace qctest

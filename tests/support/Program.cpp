@@ -4,6 +4,8 @@
 #include "resource.h"
 #include "shell/Startup.h"
 
+#include <random>
+
 namespace qctest {
 
 RunningProgram::~RunningProgram() { m_process.Kill(); }
@@ -90,8 +92,16 @@ void ProgramTest::Reset(const std::wstring& settings) {
 }
 
 std::wstring ProgramTest::AddSong(const std::wstring& path, size_t size, int order) {
-    EXPECT_TRUE(WriteBytes(path, RandomBytes(size, static_cast<unsigned>(order * 7919 + size))));
-    EXPECT_TRUE(SetLastWrite(path, 2024, static_cast<WORD>(1 + order / 28), static_cast<WORD>(1 + order % 28)));
+    std::mt19937 rng(static_cast<unsigned>(order * 7919 + size));
+    std::string bytes(size, '\0');
+    for (char& b : bytes) b = static_cast<char>(rng() & 0xFF);
+    EXPECT_TRUE(WriteBytes(path, bytes));
+    // Written at noon, local time, `order` days into 2024.
+    SYSTEMTIME local = {2024, static_cast<WORD>(1 + order / 28), 0, static_cast<WORD>(1 + order % 28), 12, 0, 0, 0}, utc;
+    FILETIME time;
+    CHandle f(::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_TRUE(f && ::TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) && ::SystemTimeToFileTime(&utc, &time) &&
+                ::SetFileTime(f.Get(), nullptr, nullptr, &time));
     return path;
 }
 
