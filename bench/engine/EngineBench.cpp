@@ -348,10 +348,11 @@ void BenchNoOpTransfer(int files) {
     CollectRecords(kLibrary, probes);
     // Every tenth file changed since the history was written.
     for (size_t i = 0; i < probes.size(); i += 10) probes[i]->SetFileSize(probes[i]->GetFileSize() + 1);
+    CTransferHistory::Entries entries;
+    for (const auto& r : records) entries.emplace(r->GetTimeStamp(), r.get());
     double t0 = Now();
     CMatchIndex index;
-    index.Reserve(records.size());
-    for (const auto& r : records) index.Add(r.get());
+    index.Build(entries);
     std::vector<char> indexed(probes.size());
     for (size_t i = 0; i < probes.size(); ++i) indexed[i] = index.Find(*probes[i]) != nullptr;
     double indexTime = Now() - t0;

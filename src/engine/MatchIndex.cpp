@@ -39,70 +39,33 @@ size_t HashFileIdentity(const CTransferFile& file) {
     return static_cast<size_t>(h ^ (h >> 32));
 }
 
-void CMatchIndex::Reserve(size_t count) {
+void CMatchIndex::Build(const CTransferHistory::Entries& entries) {
     size_t capacity = 16;
-    while (capacity < count * 2) capacity *= 2;
-    if (capacity > m_slots.size()) Grow(capacity);
-}
-
-void CMatchIndex::Grow(size_t capacity) {
-    std::vector<Slot> old;
-    old.swap(m_slots);
+    while (capacity < entries.size() * 2) capacity *= 2;
     m_slots.assign(capacity, Slot{0, nullptr});
-    m_count = 0;
-    m_used = 0;
-    for (const Slot& slot : old) {
-        if (slot.file) Add(slot.file);
+    const size_t mask = capacity - 1;
+    for (const auto& entry : entries) {
+        const size_t hash = HashFileIdentity(*entry.second);
+        size_t i = hash & mask;
+        while (m_slots[i].file) i = (i + 1) & mask;
+        m_slots[i] = Slot{hash, entry.second};
     }
-}
-
-void CMatchIndex::Add(CTransferFile* file) {
-    if ((m_used + 1) * 2 > m_slots.size()) Grow(m_slots.empty() ? 16 : m_slots.size() * 2);
-    const size_t hash = HashFileIdentity(*file);
-    const size_t mask = m_slots.size() - 1;
-    for (size_t i = hash & mask;; i = (i + 1) & mask) {
-        Slot& slot = m_slots[i];
-        if (!slot.file) {
-            if (slot.hash != kRemoved) ++m_used;
-            slot = Slot{hash, file};
-            ++m_count;
-            return;
-        }
-    }
-}
-
-void CMatchIndex::Remove(const CTransferFile* file) {
-    if (m_slots.empty()) return;
-    const size_t hash = HashFileIdentity(*file);
-    const size_t mask = m_slots.size() - 1;
-    for (size_t i = hash & mask;; i = (i + 1) & mask) {
-        Slot& slot = m_slots[i];
-        if (!slot.file && slot.hash != kRemoved) return;
-        if (slot.file == file) {
-            slot = Slot{kRemoved, nullptr};
-            --m_count;
-            return;
-        }
-    }
+    m_count = entries.size();
 }
 
 CTransferFile* CMatchIndex::Find(const CTransferFile& file) const {
     if (m_slots.empty()) return nullptr;
     const size_t hash = HashFileIdentity(file);
     const size_t mask = m_slots.size() - 1;
-    for (size_t i = hash & mask;; i = (i + 1) & mask) {
-        const Slot& slot = m_slots[i];
-        if (!slot.file) {
-            if (slot.hash != kRemoved) return nullptr;
-            continue;
-        }
-        if (slot.hash == hash && IsSameFile(*slot.file, file)) return slot.file;
+    // A free slot ends the probe; there is always one, as the table is at most half full.
+    for (size_t i = hash & mask; m_slots[i].file; i = (i + 1) & mask) {
+        if (m_slots[i].hash == hash && IsSameFile(*m_slots[i].file, file)) return m_slots[i].file;
     }
+    return nullptr;
 }
 
 void CMatchIndex::Clear() {
     m_slots.clear();
     m_slots.shrink_to_fit();
     m_count = 0;
-    m_used = 0;
 }

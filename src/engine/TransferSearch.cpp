@@ -216,9 +216,7 @@ bool CTransferThread::LoadHistory() {
 }
 
 void CTransferThread::IndexHistory() {
-    m_historyIndex.Clear();
-    m_historyIndex.Reserve(m_history.Size());
-    for (const auto& entry : m_history.GetEntries()) m_historyIndex.Add(entry.second);
+    m_historyIndex.Build(m_history.GetEntries());
 }
 
 bool CTransferThread::ScanFolder(std::wstring folder) {
