@@ -191,7 +191,7 @@ int MeasureRescan() {
     SIZE_T before = WorkingSet(false), peakBefore = WorkingSet(true);
     CTransferThread worker;
     CRecorder recorder;
-    RunTransfer(worker, recorder, 1800000);
+    RunTransfer(worker, recorder);
     SIZE_T peak = WorkingSet(true);
     bool noop = worker.GetExitCode() == 0 && recorder.messages.size() == 5 && recorder.messages.back().lParam == 0;
     std::printf("RESCAN %zu %zu %zu %d\n", before, peakBefore, peak, noop ? 1 : 0);
@@ -380,7 +380,7 @@ void BenchMemory(int files) {
         ULONGLONG heapBefore = HeapBytesInUse();
         CMeasuredSearch worker;
         CRecorder recorder;
-        RunTransfer(worker, recorder, 600000);
+        RunTransfer(worker, recorder);
         size_t tracked = worker.candidates + worker.history;
         double perFile = tracked ? static_cast<double>(worker.heapAtPeak - heapBefore) / tracked : 0;
         std::printf("(c) %s: %zu records held, heap in use at the peak +%.1f MiB = %.0f bytes per tracked file "
