@@ -118,6 +118,7 @@ public:
     Fault sourceFault = Fault::kNone, destFault = Fault::kNone;
     ULONGLONG faultAfter = 0;
     DWORD readDelayMs = 0;  // per chunk, so a test can act in mid-copy
+    std::wstring drives;    // what the machine's drives are taken to be
     unsigned Run(void* owner) override { return (t_worker = this, CTransferThread::Run(owner)); }
 
 protected:
@@ -126,8 +127,11 @@ protected:
         if (source && beforeCopy) beforeCopy(m_copies++);
         return std::make_unique<CTestFile>(source ? sourceFault : destFault, faultAfter, source ? readDelayMs : 0);
     }
-    // No drive of the machine: a damaged setting that asks for them all must not search the host.
-    UINT QueryDriveStrings(wchar_t* buffer) override { return buffer[0] = L'\0', 0; }
+    // Roots separated by '|'; none by default: a damaged setting that asks for every drive must not search the host.
+    UINT QueryDriveStrings(wchar_t* buffer) override {
+        std::replace_copy(drives.c_str(), drives.c_str() + drives.size() + 1, buffer, L'|', L'\0');
+        return buffer[drives.size() + 1] = L'\0', static_cast<UINT>(drives.empty() ? 0 : drives.size() + 1);
+    }
 
 private:
     int m_copies = 0;

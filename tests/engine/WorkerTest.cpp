@@ -105,10 +105,14 @@ TEST(CopyRules, MegabytesStillNeeded) {
 }
 
 // A UTF-16 file cut inside its last character is read but not written back,
-// which would complete that character with a stray byte.
-TEST(Search, TheReserveOfATornSettingsFile) {
+// which would complete that character with a stray byte. Every drive searched
+// leaves out the player, whose songs would otherwise be copied onto itself.
+TEST(Search, TheReserveOfATornSettingsFileAndAllDrivesButThePlayer) {
     ResetPlayer();
     CTestThread worker;
+    WriteComputerSetting(L"AllFolders", L"1");
+    worker.drives = L"C:\\|e:\\";
+    EXPECT_TRUE(worker.BuildSearchRoots() && worker.GetSearchRoots() == std::vector<std::wstring>{L"C:\\"});
     std::string torn, after;
     WriteDeviceSetting(L"DiskSpace", L"SizeType", L"1"), WriteDeviceSetting(L"DiskSpace", L"Margin", L"12abc");
     ASSERT_TRUE(ReadBytes(DeviceIniPath(), torn));
