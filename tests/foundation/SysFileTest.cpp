@@ -13,8 +13,8 @@ std::wstring Code(DWORD value) { wchar_t text[16]; ::wsprintfW(text, L" %08x ", 
 
 // Every row runs with the last error set to 0xdeadbeef, so a logged code must
 // come from the failed call itself. The partial copy of a song takes its name
-// by RenameOpen: only while open, never over an existing entry, never a name
-// the Win32 layer would rewrite.
+// by RenameOpen: never over an existing entry, never a name the Win32 layer
+// would rewrite.
 TEST(SysFile, ResultsAndLogLines) {
     wchar_t temp[MAX_PATH + 1];
     ::GetTempPathW(MAX_PATH + 1, temp);
