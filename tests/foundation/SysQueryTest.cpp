@@ -1,7 +1,6 @@
 // The system queries and the profile file where the program's own tests
 // cannot reach them.
 
-#include "foundation/Profile.h"
 #include "foundation/SysQuery.h"
 #include "support/Computer.h"
 
@@ -18,18 +17,3 @@ TEST(SysQuery, ServicePackAndReserveTables) {
     EXPECT_EQ(0u, GetUsableFreeBytes(L"Q:\\") + CFreeSpaceProbe().GetUsableFreeBytes(L"Q:\\")) << "an unanswerable drive has no room";
 }
 
-// The shell reports some failures without a last error; a profile without a
-// path reads its defaults and makes no file.
-TEST(SysQuery, CreateFolderNeverReportsAFailureAsZeroAndAnEmptyProfileTouchesNothing) {
-    wchar_t temp[MAX_PATH + 1], file[MAX_PATH + 1];
-    ASSERT_TRUE(::GetTempPathW(MAX_PATH + 1, temp) && ::GetTempFileNameW(temp, L"qc", 0, file));
-    for (const std::wstring& path : {Join(file, L"sub"), std::wstring(file), std::wstring(L"relative"), L"C:\\" + std::wstring(257, L'x'), std::wstring()}) {
-        ::SetLastError(0);
-        EXPECT_NE(0, CreateFolder(path.c_str())) << Narrow(path);
-    }
-    ::DeleteFileW(file);
-    CProfile none;
-    std::wstring out = L"as initialised";
-    EXPECT_TRUE(none.GetInt(L"S", L"Count", 12) == 12 && none.GetString(L"S", L"Key", L"-", out) == E_FAIL && out == L"as initialised");
-    EXPECT_EQ(0, none.CreateUnicodeFile());
-}
