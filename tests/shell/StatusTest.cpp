@@ -190,6 +190,8 @@ TEST_F(StatusTest, TheSearchAndACopyStopAndTheWindowHidesOnlyWhenIdleComesBackAn
     EXPECT_LT(2 * stopped, searched) << "the stop ended the search early: " << stopped << " ms, a search " << searched;
     EXPECT_FALSE(uidrv::IsControlEnabled(status, IDC_SETTINGS));
     uidrv::Post(status, WM_CLOSE, 0, 0);
+    // The box taking the foreground late would close the menu as it opens.
+    WaitUntil([&] { return ::GetForegroundWindow() == box; }, 5000);
     EXPECT_TRUE(uidrv::ChooseTrayMenuItem(status, WM_TRAYNOTIFY, -1, kUiTimeout)) << "the menu opens during a transfer";
     EXPECT_FALSE(p.Process().WaitExit(500)) << "Exit is greyed during a transfer";
     EXPECT_TRUE(::IsWindowVisible(status)) << "closing does nothing during a transfer";
