@@ -59,6 +59,19 @@ bool AskPlayer(const wchar_t* request) {
     return WriteBytes(Join(control, request), "") && WaitUntil([&] { return FileExists(done); }, 10000);
 }
 
+// What only a whole start shows (the stores' reading of damaged files is
+// fuzzed on its own): the player's identity unreadable, a box and an end
+// without a window, with exit code 0.
+TEST_F(FaultTest, UnreadableIdentityEndsTheStartAfterItsBox) {
+    ASSERT_TRUE(::DeleteFileW(L"E:\\Quavercart\\device.id") && MakeDirs(L"E:\\Quavercart\\device.id"));
+    uidrv::Process p;
+    ASSERT_TRUE(p.Start(pc.program));
+    EXPECT_NE(std::wstring::npos, AnswerBox(p.Id(), L"Error", IDOK).find(L"device.id"));
+    ASSERT_TRUE(p.WaitExit(kUiTimeout));
+    EXPECT_EQ(0u, p.ExitCode());
+    EXPECT_TRUE(uidrv::FindWindows({L"#32770", L"Quavercart(E:)", p.Id(), false}).empty());
+}
+
 // Twenty kills, then the player pulled out in the copy of a big song, then one
 // start that finishes: at most one second copy per kill, none for the removal.
 TEST_F(FaultTest, KilledAtRandomThenPlayerRemovedInMidCopy) {
@@ -108,26 +121,12 @@ TEST_F(FaultTest, KilledAtRandomThenPlayerRemovedInMidCopy) {
     RunningProgram p;
     ASSERT_TRUE(p.Start(pc.program)) << p.Failure();
     ASSERT_TRUE(p.WaitForIdle(120000)) << Narrow(p.LogText());
-    EXPECT_NE(std::wstring::npos, p.LogText().find(L"Transfer completed."));
     EXPECT_TRUE(p.ExitFromTray());
     st = Check();
     EXPECT_EQ(songs.size(), st.recorded);
     EXPECT_EQ(0, st.unrecorded);
     EXPECT_LE(st.duplicates, renamedBeforeKill);
     EXPECT_FALSE(FileExists(kPart));
-}
-
-// What only a whole start shows (the stores' reading of damaged files is
-// fuzzed on its own): the player's identity unreadable, a box and an end
-// without a window, with exit code 0.
-TEST_F(FaultTest, UnreadableIdentityEndsTheStartAfterItsBox) {
-    ASSERT_TRUE(::DeleteFileW(L"E:\\Quavercart\\device.id") && MakeDirs(L"E:\\Quavercart\\device.id"));
-    uidrv::Process p;
-    ASSERT_TRUE(p.Start(pc.program));
-    EXPECT_NE(std::wstring::npos, AnswerBox(p.Id(), L"Error", IDOK).find(L"device.id"));
-    ASSERT_TRUE(p.WaitExit(kUiTimeout));
-    EXPECT_EQ(0u, p.ExitCode());
-    EXPECT_TRUE(uidrv::FindWindows({L"#32770", L"Quavercart(E:)", p.Id(), false}).empty());
 }
 
 } // namespace
