@@ -110,12 +110,11 @@ Computer ResetComputer() {
     c.appData = FolderPath(CSIDL_APPDATA);
     wchar_t temp[MAX_PATH + 1];
     ::GetTempPathW(MAX_PATH + 1, temp);
-    c.temp = temp;
     for (const std::wstring& folder : {std::wstring(L"E:\\"), c.myMusic, c.desktop, FolderPath(CSIDL_COMMON_DESKTOPDIRECTORY)}) {
         EmptyFolder(folder);
     }
     DeleteTree(Join(c.appData, L"Quavercart"));
-    for (const wchar_t* log : {L"Quavercart.log", L"Quavercart.bak"}) ::DeleteFileW(Join(c.temp, log).c_str());
+    for (const wchar_t* log : {L"Quavercart.log", L"Quavercart.bak"}) ::DeleteFileW(Join(temp, log).c_str());
     ::CopyFileW(BuiltProgramPath().c_str(), c.program.c_str(), FALSE);
     ::RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers", L"DisableAutoplay");
     ::RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer", L"NoDriveTypeAutoRun");

@@ -11,7 +11,6 @@ namespace qctest {
 struct Computer {
     std::wstring program;      // E:\Quavercart.exe
     std::wstring myMusic, desktop, appData;
-    std::wstring temp;         // with a trailing backslash
 };
 
 // The program as built, in the build tree.

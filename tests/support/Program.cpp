@@ -11,29 +11,17 @@ namespace qctest {
 RunningProgram::~RunningProgram() { m_process.Kill(); }
 
 bool RunningProgram::Start(const std::wstring& exe, DWORD timeoutMs) {
-    if (!m_process.Start(exe)) {
-        m_failure = "the program could not be started";
-        return false;
-    }
-    return WaitForStatusWindow(timeoutMs);
+    return m_process.Start(exe) && WaitForStatusWindow(timeoutMs);
 }
 
 bool RunningProgram::WaitForStatusWindow(DWORD timeoutMs) {
-    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start <= timeoutMs;) {
+    // A program that ended or stopped at a box fails here without waiting the time out.
+    WaitUntil([&] {
         m_status = uidrv::WaitForWindow({L"#32770", L"Quavercart(E:)", m_process.Id(), false}, 0);
-        if (m_status) return true;
-        if (HWND box = uidrv::WaitForMessageBox(m_process.Id(), 0)) {
-            uidrv::MessageBoxInfo info = uidrv::ReadMessageBox(box);
-            m_failure = "message box instead: " + Narrow(info.caption) + ": " + Narrow(info.text);
-            return false;
-        }
-        if (m_process.WaitExit(20)) {
-            m_failure = "the program ended with " + std::to_string(m_process.ExitCode());
-            return false;
-        }
-    }
-    m_failure = "no status window";
-    return false;
+        return m_status || uidrv::WaitForMessageBox(m_process.Id(), 0) || m_process.WaitExit(0);
+    }, timeoutMs);
+    m_failure = m_status ? "" : "no status window: a box, an end or a hang instead";
+    return m_status != nullptr;
 }
 
 std::wstring RunningProgram::LogText() const { return uidrv::GetControlText(m_status, IDC_LOG); }

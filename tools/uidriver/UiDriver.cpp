@@ -3,6 +3,7 @@
 #include "foundation/Handle.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 namespace uidrv {
 namespace {
@@ -132,6 +133,27 @@ std::wstring GetListViewText(HWND list, int item, int subitem) {
     return SendRemote(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(item), lv, &LVITEMW::pszText);
 }
 
+std::wstring GetListViewRows(HWND list, int columns) {
+    std::wstring rows;
+    for (int i = 0, n = static_cast<int>(SendBounded(list, LVM_GETITEMCOUNT, 0, 0)); i < n; ++i) {
+        for (int column = 0; column < columns; ++column) {
+            rows += (i && !column ? L"|" : column ? L">" : L"") + GetListViewText(list, i, column);
+        }
+    }
+    return rows;
+}
+
+std::wstring GetListBoxItems(HWND list) {
+    std::wstring items;
+    for (int i = 0, n = static_cast<int>(SendBounded(list, LB_GETCOUNT, 0, 0)); i < n; ++i) {
+        wchar_t text[1024] = L"";
+        ::SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+        bool selected = ::SendMessageW(list, LB_GETSEL, static_cast<WPARAM>(i), 0) > 0;
+        items += (i ? L"|" : L"") + std::wstring(selected ? L"*" : L"") + text;
+    }
+    return items;
+}
+
 void SelectListViewItem(HWND list, int item) {
     LVITEMW lv = {};
     lv.state = lv.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
@@ -152,6 +174,32 @@ bool SelectTreeItem(HWND tree, const std::vector<std::wstring>& names) {
         }
     }
     return item && SendBounded(tree, TVM_SELECTITEM, TVGN_CARET, static_cast<LPARAM>(item));
+}
+
+bool ChooseInFolderBrowser(HWND owner, int button, const std::wstring& path, DWORD timeoutMs,
+                           const std::vector<std::wstring>* names) {
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(owner, &processId);
+    ClickButton(owner, button);
+    // The browser is the new dialog of that owner that is not a message box.
+    HWND browser = nullptr;
+    for (DWORD start = ::GetTickCount(); !browser && ::GetTickCount() - start < timeoutMs; ::Sleep(10)) {
+        for (HWND w : FindWindows({L"#32770", L"", processId, true})) {
+            if (::GetWindow(w, GW_OWNER) == owner && !::GetDlgItem(w, 0xFFFF)) browser = w;
+        }
+    }
+    if (!browser) return false;
+    if (names) {
+        SelectTreeItem(::FindWindowExW(browser, nullptr, L"SysTreeView32", nullptr), *names);
+    } else {
+        SendRemotePath(browser, BFFM_SETSELECTIONW, TRUE, path);
+    }
+    // The browser enables OK a moment after the selection changes.
+    ::Sleep(200);
+    bool enabled = IsControlEnabled(browser, IDOK);
+    ClickButton(browser, enabled ? IDOK : IDCANCEL);
+    for (DWORD start = ::GetTickCount(); ::IsWindow(browser) && ::GetTickCount() - start < timeoutMs;) ::Sleep(10);
+    return enabled;
 }
 
 bool IsControlEnabled(HWND dialog, int controlId) {

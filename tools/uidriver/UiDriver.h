@@ -51,7 +51,19 @@ MessageBoxInfo ReadMessageBox(HWND box);
 void SendRemotePath(HWND window, UINT message, WPARAM wParam, const std::wstring& path);
 std::wstring GetListViewText(HWND list, int item, int subitem);
 void SelectListViewItem(HWND list, int item);
+// A list view's first `columns` columns: cells joined by '>', rows by '|'.
+std::wstring GetListViewRows(HWND list, int columns);
+// A list box of this or another process: items joined by '|', '*' before each selected one.
+std::wstring GetListBoxItems(HWND list);
+
 bool SelectTreeItem(HWND tree, const std::vector<std::wstring>& names);
+
+// Presses `button` of `owner`, which opens the system's folder browser, selects
+// `path` there (or the tree item `names` reaches, see SelectTreeItem) and
+// presses OK if the browser allows that folder, else Cancel; returns whether
+// OK was allowed.
+bool ChooseInFolderBrowser(HWND owner, int button, const std::wstring& path, DWORD timeoutMs,
+                           const std::vector<std::wstring>* names = nullptr);
 
 // Presses a dialog button the way a click does: WM_COMMAND with BN_CLICKED.
 bool ClickButton(HWND dialog, int controlId);
