@@ -1,8 +1,12 @@
 #pragma once
-// File helpers only the benchmarks use: the history's lines and a file's size.
+// Helpers only the benchmarks use: the history's lines, a file's size, and a
+// player reset that leaves the computer's music where the benchmark made it.
 
+#include "foundation/SysQuery.h"
 #include "store/AppPaths.h"
 #include "support/Computer.h"
+
+#include <shlobj.h>
 
 #include <string>
 #include <vector>
@@ -24,6 +28,24 @@ inline ULONGLONG SizeOf(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return ~0ull;
     return (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// The player emptied but for the running benchmark, its per-computer data
+// removed, then known again with the default device settings.
+inline void ResetBenchPlayer() {
+    wchar_t self[MAX_PATH + 1], appData[MAX_PATH + 1] = L"";
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH + 1);
+    WIN32_FIND_DATAW fd;
+    CFindHandle find(::FindFirstFileW(L"E:\\*", &fd));
+    for (bool more = find.IsValid(); more; more = ::FindNextFileW(find.Get(), &fd)) {
+        const std::wstring child = Join(L"E:\\", fd.cFileName);
+        if (fd.cFileName[0] == L'.' || ::lstrcmpiW(child.c_str(), self) == 0) continue;
+        if (!::DeleteFileW(child.c_str())) DeleteTree(child);
+    }
+    ::SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, TRUE);
+    DeleteTree(Join(appData, L"Quavercart"));
+    int first = 0;
+    InitDeviceIdentity(first), InitDeviceSettings(), SetFreeSpaceMargin(2, 20);
 }
 
 } // namespace qctest

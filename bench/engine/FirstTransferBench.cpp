@@ -90,7 +90,7 @@ int CountFiles(const std::wstring& folder) {
 
 // An empty player that searches My Music only.
 void PreparePlayer() {
-    ResetPlayer();
+    ResetBenchPlayer();
     WriteComputerSetting(L"AllFolders", L"0");
     WriteComputerSetting(L"MyMusic", L"1");
     WriteComputerSetting(L"DeskTop", L"0");
@@ -322,7 +322,7 @@ int main() {
                     transfer / loop <= 1.3 ? "met" : "MISSED");
     }
     // The library would otherwise lie in every later search of My Music.
-    ResetPlayer();
+    ResetBenchPlayer();
     DeleteTree(Join(music, L"Bench"));
     return failed ? 1 : 0;
 }

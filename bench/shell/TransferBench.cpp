@@ -164,7 +164,7 @@ double EndToEnd(const Computer& pc, Probes& probes, double& windowAt) {
 
 // (b) In the copy on E:: the worker on an emptied player, same settings.
 int EngineAlone() {
-    ResetPlayer();
+    ResetBenchPlayer();
     WriteComputerSetting(L"AllFolders", L"0");
     WriteComputerSetting(L"MyMusic", L"1");
     WriteComputerSetting(L"DeskTop", L"0");
@@ -184,7 +184,7 @@ int EngineAlone() {
                 seconds, static_cast<long long>(receiver.completed), copied, history, receiver.boxes);
     // The parent reads the figure from here.
     std::printf("ENGINE_SECONDS %.6f\n", receiver.completed == kFiles && copied == kFiles ? seconds : -1.0);
-    ResetPlayer();
+    ResetBenchPlayer();
     return 0;
 }
 

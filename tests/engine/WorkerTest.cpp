@@ -120,3 +120,21 @@ TEST(Search, TheReserveOfATornSettingsFileAndAllDrivesButThePlayer) {
     ASSERT_TRUE(WriteBytes(DeviceIniPath(), torn) && worker.LoadCapacitySettings());
     EXPECT_TRUE(GetFreeSpaceMargin() == 12 * 1024 && ReadBytes(DeviceIniPath(), after) && after == torn);
 }
+
+// A copy stuck in a system call that never returns (an unreachable drive):
+// ending the program waits 10 s for the worker and then leaves it alone.
+TEST(Worker, ShutdownGivesUpOnAThreadThatNeverReturns) {
+    ResetPlayer();
+    SearchOnly({Src(L"q")});
+    ASSERT_TRUE(MakeFile(Src(L"q\\a.mp3"), 10));
+    std::atomic<bool> stuck{false};
+    auto* worker = new CTestThread;
+    worker->beforeCopy = [&](int) { stuck = true, ::Sleep(INFINITE); };
+    CRecorder recorder;
+    ASSERT_EQ(0, worker->Start(&recorder));
+    for (DWORD begin = ::GetTickCount(); !stuck && ::GetTickCount() - begin < 30000;) recorder.Pump(10);
+    ASSERT_TRUE(stuck);
+    const DWORD begin = ::GetTickCount();
+    delete worker;
+    EXPECT_LT(::GetTickCount() - begin, 20000u) << "the program would never end";
+}

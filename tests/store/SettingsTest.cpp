@@ -36,6 +36,10 @@ TEST(Settings, ACappedFolderCountAPlatformFileKeptAndOverlongPairsDropped) {
     std::wstring got;
     for (const CExtensionPair& p : model.pairs) got += L"|" + p.extension + L">" + p.destination;
     EXPECT_EQ(L"|ogg>Music\\Ogg|" + x260 + L">" + x260, got);
+    // The settings dialog would read a damaged pair count for hours, as it would folders.
+    ASSERT_TRUE(WriteBytes(ini, WithMark(L"[Settings]\r\nExtCount=1000\r\nExt999=mp3\r\nExt1000=wma\r\n")));
+    model.LoadExtensionSettingsFrom(ini.c_str());
+    EXPECT_TRUE(model.pairs.size() == 1 && model.pairs[0].extension == L"mp3") << "at most 999 pairs";
     DeleteTree(folder);
 }
 
