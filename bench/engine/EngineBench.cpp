@@ -79,34 +79,20 @@ int MakeLibrary() {
     return n;
 }
 
-// The bare walk the search is measured against.
-int BareWalk(const std::wstring& folder) {
+// The bare walk the search is measured against; with `basic`, the same walk
+// asking for the basic information only (no short names), as Windows 7 and
+// later allow.
+int BareWalk(const std::wstring& folder, bool basic = false) {
     int files = 0;
     WIN32_FIND_DATAW fd;
-    HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &fd);
+    const std::wstring pattern = folder + L"\\*";
+    HANDLE find = basic ? ::FindFirstFileExW(pattern.c_str(), static_cast<FINDEX_INFO_LEVELS>(1), &fd,
+                                             FindExSearchNameMatch, nullptr, 0)
+                        : ::FindFirstFileW(pattern.c_str(), &fd);
     if (find == INVALID_HANDLE_VALUE) return 0;
     do {
         if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (fd.cFileName[0] != L'.') files += BareWalk(folder + L"\\" + fd.cFileName);
-        } else {
-            ++files;
-        }
-    } while (::FindNextFileW(find, &fd));
-    ::FindClose(find);
-    return files;
-}
-
-// The same walk asking for the basic information only (no short names), as
-// Windows 7 and later allow.
-int BasicWalk(const std::wstring& folder) {
-    int files = 0;
-    WIN32_FIND_DATAW fd;
-    HANDLE find = ::FindFirstFileExW((folder + L"\\*").c_str(), static_cast<FINDEX_INFO_LEVELS>(1), &fd,
-                                     FindExSearchNameMatch, nullptr, 0);
-    if (find == INVALID_HANDLE_VALUE) return 0;
-    do {
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (fd.cFileName[0] != L'.') files += BasicWalk(folder + L"\\" + fd.cFileName);
+            if (fd.cFileName[0] != L'.') files += BareWalk(folder + L"\\" + fd.cFileName, basic);
         } else {
             ++files;
         }
@@ -308,7 +294,7 @@ void BenchNoOpTransfer(int files) {
         walked = BareWalk(kLibrary);
         walk = std::min(walk, Now() - t0);
         t0 = Now();
-        if (BasicWalk(kLibrary) == walked) basic = std::min(basic, Now() - t0);
+        if (BareWalk(kLibrary, true) == walked) basic = std::min(basic, Now() - t0);
         CTransferThread worker;
         CRecorder recorder;
         transfer = std::min(transfer, TimedTransfer(worker, recorder));
