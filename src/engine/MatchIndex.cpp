@@ -50,7 +50,6 @@ void CMatchIndex::Build(const CTransferHistory::Entries& entries) {
         while (m_slots[i].file) i = (i + 1) & mask;
         m_slots[i] = Slot{hash, entry.second};
     }
-    m_count = entries.size();
 }
 
 CTransferFile* CMatchIndex::Find(const CTransferFile& file) const {
@@ -67,5 +66,4 @@ CTransferFile* CMatchIndex::Find(const CTransferFile& file) const {
 void CMatchIndex::Clear() {
     m_slots.clear();
     m_slots.shrink_to_fit();
-    m_count = 0;
 }

@@ -19,7 +19,6 @@ public:
     // A record of the index that denotes the same file, or null.
     CTransferFile* Find(const CTransferFile& file) const;
     void Clear();
-    size_t Size() const { return m_count; }
 
 private:
     // Open addressing in one array, sized once for all records and at most
@@ -31,5 +30,4 @@ private:
     };
 
     std::vector<Slot> m_slots;
-    size_t m_count = 0;
 };
